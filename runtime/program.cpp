@@ -1,0 +1,61 @@
+#include "runtime/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+#include "runtime/runtime_error.h"
+
+namespace {
+
+ErrorNotice errorNotice = nullptr;
+std::vector<std::function<void()>>* exitActions = nullptr;
+
+std::vector<std::function<void()>>& ExitActions() {
+  if (!exitActions) {
+    static std::vector<std::function<void()>> actions;
+    exitActions = &actions;
+    std::atexit(RunExitActions);
+  }
+  return *exitActions;
+}
+
+}  // namespace
+
+void SetErrorNotice(ErrorNotice notice) { errorNotice = notice; }
+
+void ReportRuntimeError(const String& message) {
+  std::fprintf(stderr, "%s\n", message.ToUtf8().c_str());
+  std::fflush(stderr);
+  if (errorNotice) errorNotice(message);
+}
+
+void AddExitAction(std::function<void()> action) { ExitActions().push_back(std::move(action)); }
+
+void RunExitActions() {
+  if (!exitActions) return;
+  // An action may add others; they run too, still newest first.
+  while (!exitActions->empty()) {
+    std::function<void()> action = std::move(exitActions->back());
+    exitActions->pop_back();
+    try {
+      action();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+    }
+  }
+}
+
+int RunProgram(const std::function<int()>& main) {
+  int code = 1;
+  try {
+    code = main();
+  } catch (const RuntimeError& e) {
+    ReportRuntimeError(e.Message());
+  } catch (const std::exception& e) {
+    ReportRuntimeError(String::FromBytes(e.what()));
+  }
+  RunExitActions();
+  return code;
+}

@@ -1,0 +1,103 @@
+#include "stream/file_stream.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool writeable) {
+  const char* modeText = "rb";
+  Mode mode = MODE_READ;
+  if (readable && writeable) {
+    modeText = "r+b";
+    mode = MODE_READ_WRITE;
+  } else if (writeable) {
+    modeText = "wb";
+    mode = MODE_WRITE;
+  }
+  FILE* file = std::fopen(path.Replace("\\", "/").ToBytes().c_str(), modeText);
+  if (!file) return nullptr;
+  return CreateWithFile(file, mode);
+}
+
+Ref<TFileStream> TFileStream::CreateWithFile(FILE* file, Mode mode) {
+  auto stream = New<TFileStream>();
+  stream->file_ = file;
+  stream->mode_ = mode;
+  stream->position_ = static_cast<int>(std::ftell(file));
+  std::fseek(file, 0, SEEK_END);
+  stream->size_ = static_cast<int>(std::ftell(file));
+  std::fseek(file, stream->position_, SEEK_SET);
+  return stream;
+}
+
+// A stream nobody can reach any more cannot be closed by anyone either.
+TFileStream::~TFileStream() { Close(); }
+
+void TFileStream::Switch(LastOp op) {
+  if (lastOp_ != LastOp::NONE && lastOp_ != op) std::fseek(file_, 0, SEEK_CUR);
+  lastOp_ = op;
+}
+
+int TFileStream::Seek(int pos) {
+  if (!file_) return position_;
+  std::fseek(file_, pos, SEEK_SET);
+  position_ = static_cast<int>(std::ftell(file_));
+  lastOp_ = LastOp::NONE;
+  return position_;
+}
+
+int TFileStream::Flush() {
+  if (file_) std::fflush(file_);
+  return 0;
+}
+
+int TFileStream::Close() {
+  if (!file_) return 0;
+  Flush();
+  std::fclose(file_);
+  file_ = nullptr;
+  position_ = size_ = 0;
+  return 0;
+}
+
+int TFileStream::Read(void* buf, int count) {
+  if (!file_ || count <= 0) return 0;
+  Switch(LastOp::READ);
+  const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), file_));
+  position_ += n;
+  return n;
+}
+
+int TFileStream::Write(const void* buf, int count) {
+  if (!file_ || count <= 0) return 0;
+  Switch(LastOp::WRITE);
+  const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), file_));
+  position_ += n;
+  if (position_ > size_) size_ = position_;
+  return n;
+}
+
+String FindCasedPath(const String& path) {
+  struct stat info;
+  if (stat(path.ToBytes().c_str(), &info) == 0 &&
+      (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+    return path;
+  }
+  const int slash = path.FindLast("/", path.Length() - 2);
+  String prefix, directory = ".";
+  if (slash >= 1) {
+    prefix = FindCasedPath(path.Left(slash));
+    if (prefix.IsEmpty()) return String();
+    directory = prefix;
+  }
+  const String sought = path.From(slash + 1).Lower();
+
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.ToBytes().c_str()), closedir);
+  if (!listing) return String();
+  while (const dirent* entry = readdir(listing.get())) {
+    const String name = String::FromBytes(entry->d_name);
+    if (name.Lower() == sought) return prefix.IsEmpty() ? name : prefix + "/" + name;
+  }
+  return String();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Streams over files of the C runtime, and case-insensitive path lookup.
+
+#include <cstdio>
+
+#include "stream/stream.h"
+
+class TFileStream : public TStream {
+ public:
+  enum Mode { MODE_READ = 1, MODE_WRITE = 2, MODE_READ_WRITE = 3 };
+
+  // Both flags open an existing file for reading and writing ("r+b"); write
+  // alone creates or truncates ("wb"); otherwise the file opens for reading
+  // ("rb"). Backslashes in path count as slashes. Null if the file does not open.
+  static Ref<TFileStream> Open(const String& path, bool readable, bool writeable);
+  // Takes over an open file; position and size come from the file.
+  static Ref<TFileStream> CreateWithFile(FILE* file, Mode mode);
+
+  ~TFileStream() override;
+
+  int Position() override { return position_; }
+  int Size() override { return size_; }
+  int Seek(int pos) override;
+  int Flush() override;
+  int Close() override;
+  int Read(void* buf, int count) override;
+  int Write(const void* buf, int count) override;
+
+  Mode GetMode() const { return mode_; }
+
+ private:
+  enum class LastOp { NONE, READ, WRITE };
+
+  // The C runtime needs a seek between reading and writing the same file.
+  void Switch(LastOp op);
+
+  int position_ = 0;
+  int size_ = 0;
+  FILE* file_ = nullptr;
+  Mode mode_ = MODE_READ;
+  LastOp lastOp_ = LastOp::NONE;
+};
+
+// The path of an existing entry whose name matches path regardless of letter
+// case, path itself when it exists as written, or the empty string.
+String FindCasedPath(const String& path);

@@ -1,0 +1,53 @@
+#include "runtime/program.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "runtime/object.h"
+#include "runtime/runtime_error.h"
+
+namespace {
+String lastNotice;
+void RememberNotice(const String& message) { lastNotice = message; }
+}  // namespace
+
+TEST(Program, ReportsAnEscapingRuntimeErrorAndRunsExitActionsNewestFirst) {
+  std::vector<int> order;
+  AddExitAction([&] { order.push_back(1); });
+  AddExitAction([&] { order.push_back(2); });
+  SetErrorNotice(RememberNotice);
+  testing::internal::CaptureStderr();
+  const int code = RunProgram([]() -> int { throw RuntimeError("Failed to load graphics!"); });
+  const std::string printed = testing::internal::GetCapturedStderr();
+  SetErrorNotice(nullptr);
+
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(printed, "Failed to load graphics!\n");
+  EXPECT_EQ(lastNotice, "Failed to load graphics!");
+  EXPECT_EQ(order, (std::vector<int>{2, 1}));
+
+  // They ran once; the next program end has nothing left to run.
+  RunExitActions();
+  EXPECT_EQ(order.size(), 2u);
+}
+
+TEST(Program, ReturnsTheMainRoutinesCode) {
+  EXPECT_EQ(RunProgram([] { return 0; }), 0);
+  EXPECT_EQ(RunProgram([] { return 3; }), 3);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(RunProgram([]() -> int { return Ref<Object>()->RefCount(); }), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Null object"), std::string::npos);
+}
+
+TEST(Program, ModulesStartOnce) {
+  static int starts = 0;
+  static bool started = false;
+  auto start = [] {
+    if (!FirstStart(started)) return;
+    ++starts;
+  };
+  start();
+  start();
+  EXPECT_EQ(starts, 1);
+}
