@@ -21,14 +21,14 @@ ByteArray& ByteArray::operator=(ByteArray other) noexcept {
 
 ByteArray::~ByteArray() { std::free(data_); }
 
-void ByteArray::Resize(size_t size) {
+void ByteArray::Resize(size_t size, bool zeroNewBytes) {
   if (size == 0) {
     std::free(std::exchange(data_, nullptr));
   } else {
     void* block = std::realloc(data_, size);
     if (!block) throw std::bad_alloc();
     data_ = static_cast<uint8_t*>(block);
-    if (size > size_) std::memset(data_ + size_, 0, size - size_);
+    if (zeroNewBytes && size > size_) std::memset(data_ + size_, 0, size - size_);
   }
   size_ = size;
 }

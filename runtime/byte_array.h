@@ -19,8 +19,9 @@ class ByteArray {
   ByteArray& operator=(ByteArray other) noexcept;
   ~ByteArray();
 
-  // Keeps the first bytes; bytes added at the end are zero.
-  void Resize(size_t size);
+  // Keeps the first bytes; bytes added at the end are zero, or left unset
+  // for a caller that is about to fill them.
+  void Resize(size_t size, bool zeroNewBytes = true);
 
   uint8_t* data() noexcept { return data_; }
   const uint8_t* data() const noexcept { return data_; }

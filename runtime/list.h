@@ -41,6 +41,11 @@ class TList : public TSerializable {
     Links::iterator at_, next_, end_;
   };
 
+  TList() = default;
+  TList(const TList&) = delete;
+  TList& operator=(const TList&) = delete;
+  ~TList() override;
+
   static Ref<TList> Create();
 
   void AddLast(Ref<Object> object) { links_.push_back(std::move(object)); }

@@ -67,7 +67,8 @@ void TBank::Resize(int size) {
     } else {
       // Borrowed memory stays with its owner; the bank moves into its own block.
       uint8_t* block = Allocate(capacity);
-      if (size_ > 0) std::memcpy(block, data_, static_cast<size_t>(size_));
+      const int kept = std::min(size_, size);
+      if (kept > 0) std::memcpy(block, data_, static_cast<size_t>(kept));
       data_ = block;
     }
     capacity_ = capacity;

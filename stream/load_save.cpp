@@ -38,10 +38,15 @@ void SaveBytes(const void* bytes, size_t count, const Url& url) {
 
 ByteArray LoadByteArray(const Url& url) {
   OpenedStream stream(OpenReadStream(url));
-  ByteArray bytes(1024);
+  // A stream that knows how much is left is read into one block of that size;
+  // others fill a block that grows by half again whenever it is full.
+  const int position = stream->Position();
+  const int left = position >= 0 ? stream->Size() - position : 0;
+  ByteArray bytes;
+  bytes.Resize(static_cast<size_t>(std::max(left, 1024)), false);
   size_t count = 0;
   while (!stream->Eof()) {
-    if (count == bytes.size()) bytes.Resize(count * 3 / 2);
+    if (count == bytes.size()) bytes.Resize(count * 3 / 2, false);
     const int n = stream->Read(bytes.data() + count, static_cast<int>(bytes.size() - count));
     // A stream that cannot tell its end says so by giving nothing.
     if (n <= 0) break;

@@ -15,12 +15,16 @@ Ref<TMemoryStream> TMemoryStream::Create(void* data, int size, bool readable, bo
 int TMemoryStream::Seek(int pos) { return position_ = std::clamp(pos, 0, size_); }
 
 int TMemoryStream::Read(void* buf, int count) {
-  if (count <= 0 || !readable_) return 0;
   // Lines are read a byte at a time: keep that path short.
-  if (count == 1 && position_ < size_) {
+  if (count == 1 && readable_ && position_ < size_) {
     *static_cast<uint8_t*>(buf) = data_[position_++];
     return 1;
   }
+  return ReadBlock(buf, count);
+}
+
+[[gnu::noinline]] int TMemoryStream::ReadBlock(void* buf, int count) {
+  if (count <= 0 || !readable_) return 0;
   count = std::min(count, size_ - position_);
   if (count <= 0) return 0;
   std::memcpy(buf, data_ + position_, static_cast<size_t>(count));

@@ -18,6 +18,9 @@ class TMemoryStream : public TStream {
   int Write(const void* buf, int count) override;
 
  private:
+  // Everything but the one-byte read, kept out of line so that that stays cheap.
+  int ReadBlock(void* buf, int count);
+
   int position_ = 0;
   int size_ = 0;
   uint8_t* data_ = nullptr;

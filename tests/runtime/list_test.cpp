@@ -60,3 +60,23 @@ TEST(List, TheVisitedElementMayBeRemovedDuringAWalk) {
   EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(Ids(*list), (std::vector<int>{1, 3, 5}));
 }
+
+TEST(List, ListsNestedDeeplyAreReleasedWithoutDeepRecursion) {
+  int alive = 0;
+  struct Tracked : Object {
+    explicit Tracked(int* alive) : alive(alive) { ++*alive; }
+    ~Tracked() override { --*alive; }
+    int* alive;
+  };
+  {
+    Ref<TList> outer = CreateList();
+    Ref<TList> at = outer;
+    for (int depth = 0; depth < 200000; ++depth) {
+      Ref<TList> inner = CreateList();
+      at->AddLast(inner);
+      at->AddLast(New<Tracked>(&alive));
+      at = inner;
+    }
+  }
+  EXPECT_EQ(alive, 0);
+}
