@@ -1,10 +1,5 @@
 #include "stream/file_stream.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <memory>
-
 Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool writeable) {
   const char* modeText = "rb";
   Mode mode = MODE_READ;
@@ -15,7 +10,9 @@ Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool write
     modeText = "wb";
     mode = MODE_WRITE;
   }
-  FILE* file = std::fopen(path.Replace("\\", "/").ToBytes().c_str(), modeText);
+  std::string native;
+  if (!NativePath(path.Replace("\\", "/"), native)) return nullptr;
+  FILE* file = std::fopen(native.c_str(), modeText);
   if (!file) return nullptr;
   return CreateWithFile(file, mode);
 }
@@ -78,26 +75,7 @@ int TFileStream::Write(const void* buf, int count) {
   return n;
 }
 
-String FindCasedPath(const String& path) {
-  struct stat info;
-  if (stat(path.ToBytes().c_str(), &info) == 0 &&
-      (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
-    return path;
-  }
-  const int slash = path.FindLast("/", path.Length() - 2);
-  String prefix, directory = ".";
-  if (slash >= 1) {
-    prefix = FindCasedPath(path.Left(slash));
-    if (prefix.IsEmpty()) return String();
-    directory = prefix;
-  }
-  const String sought = path.From(slash + 1).Lower();
-
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.ToBytes().c_str()), closedir);
-  if (!listing) return String();
-  while (const dirent* entry = readdir(listing.get())) {
-    const String name = String::FromBytes(entry->d_name);
-    if (name.Lower() == sought) return prefix.IsEmpty() ? name : prefix + "/" + name;
-  }
-  return String();
+bool NativePath(const String& path, std::string& native) {
+  native = path.ToBytes();
+  return native.find('\0') == std::string::npos;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Streams over files of the C runtime, and case-insensitive path lookup.
+// Streams over files of the C runtime.
 
 #include <cstdio>
+#include <string>
 
 #include "stream/stream.h"
 
@@ -41,6 +42,6 @@ class TFileStream : public TStream {
   LastOp lastOp_ = LastOp::NONE;
 };
 
-// The path of an existing entry whose name matches path regardless of letter
-// case, path itself when it exists as written, or the empty string.
-String FindCasedPath(const String& path);
+// The C runtime's bytes for path, one a character. False when a character's
+// low byte is 0: it would cut the path short and name another entry.
+bool NativePath(const String& path, std::string& native);

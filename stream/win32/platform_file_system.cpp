@@ -1,0 +1,56 @@
+#include "stream/platform_file_system.h"
+
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+namespace detail {
+
+namespace {
+
+EntryKind KindOf(unsigned mode) {
+  if ((mode & _S_IFMT) == _S_IFREG) return EntryKind::FILE;
+  if ((mode & _S_IFMT) == _S_IFDIR) return EntryKind::DIRECTORY;
+  return EntryKind::OTHER;
+}
+
+// The C runtime does not find a directory written with a trailing slash,
+// unless it is a drive root.
+std::string StatPath(std::string path) {
+  const bool root = path.size() == 1 || (path.size() == 3 && path[1] == ':');
+  if (!root && path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+bool StatEntry(const std::string& path, EntryInfo& info) {
+  struct _stat64 st;
+  if (_stat64(StatPath(path).c_str(), &st) != 0) return false;
+  info.kind = KindOf(st.st_mode);
+  info.size = st.st_size;
+  info.modified = st.st_mtime;
+  info.mode = static_cast<int>(st.st_mode & 07777);
+  return true;
+}
+
+bool IsSymbolicLink(const std::string&) { return false; }
+
+bool ChangeMode(const std::string& path, int mode) { return _chmod(path.c_str(), mode) == 0; }
+
+bool MakeDir(const std::string& path, int) { return _mkdir(path.c_str()) == 0; }
+
+// The C runtime's rename refuses an existing target.
+bool RenameEntry(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+}  // namespace detail
