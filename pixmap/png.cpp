@@ -43,10 +43,25 @@ struct StreamLink {
 [[noreturn]] void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// Runs a stream action for libpng: false when it fails. No exception may
+// cross libpng's C frames, so a stream error is just a failure and any other
+// error waits in the link until libpng is cleaned up.
+template <class Action>
+bool Guarded(StreamLink& link, Action&& action) noexcept {
+  try {
+    return action();
+  } catch (const TStreamError&) {
+    return false;
+  } catch (...) {
+    link.failure = std::current_exception();
+    return false;
+  }
+}
+
 // Exactly count bytes or false. The end of the stream counts as a failure
 // here: libpng must never decode bytes that were not delivered.
 bool ReadExactly(StreamLink& link, uint8_t* at, size_t count) noexcept {
-  try {
+  return Guarded(link, [&] {
     while (count > 0) {
       const int want = static_cast<int>(std::min<size_t>(count, INT_MAX));
       const int got = link.stream->Read(at, want);
@@ -55,16 +70,11 @@ bool ReadExactly(StreamLink& link, uint8_t* at, size_t count) noexcept {
       count -= static_cast<size_t>(got);
     }
     return true;
-  } catch (const TStreamError&) {
-    return false;
-  } catch (...) {
-    link.failure = std::current_exception();
-    return false;
-  }
+  });
 }
 
 bool WriteExactly(StreamLink& link, const uint8_t* at, size_t count) noexcept {
-  try {
+  return Guarded(link, [&] {
     while (count > 0) {
       const int chunk = static_cast<int>(std::min<size_t>(count, INT_MAX));
       link.stream->WriteBytes(at, chunk);
@@ -72,24 +82,14 @@ bool WriteExactly(StreamLink& link, const uint8_t* at, size_t count) noexcept {
       count -= static_cast<size_t>(chunk);
     }
     return true;
-  } catch (const TStreamError&) {
-    return false;
-  } catch (...) {
-    link.failure = std::current_exception();
-    return false;
-  }
+  });
 }
 
 bool FlushLink(StreamLink& link) noexcept {
-  try {
+  return Guarded(link, [&] {
     link.stream->Flush();
     return true;
-  } catch (const TStreamError&) {
-    return false;
-  } catch (...) {
-    link.failure = std::current_exception();
-    return false;
-  }
+  });
 }
 
 StreamLink& LinkOf(png_structp png) { return *static_cast<StreamLink*>(png_get_io_ptr(png)); }
