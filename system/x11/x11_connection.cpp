@@ -2,6 +2,7 @@
 
 #include <X11/XKBlib.h>
 
+#include <cmath>
 #include <vector>
 
 #include "runtime/program.h"
@@ -14,6 +15,9 @@ struct Registration {
   void* context = nullptr;
   int width = 0;
   int height = 0;
+  // Where a scaled display shows; areaWidth 0 when it is not scaled.
+  int displayWidth = 0, displayHeight = 0;
+  int areaX = 0, areaY = 0, areaWidth = 0, areaHeight = 0;
 };
 
 Display* display = nullptr;
@@ -112,9 +116,35 @@ void DispatchX11Event(const XEvent& event) {
 bool X11WindowSize(Window window, int& width, int& height) {
   const Registration* registration = FindRegistration(window);
   if (!registration) return false;
-  width = registration->width;
-  height = registration->height;
+  const bool scaled = registration->areaWidth > 0;
+  width = scaled ? registration->displayWidth : registration->width;
+  height = scaled ? registration->displayHeight : registration->height;
   return true;
+}
+
+void SetX11DisplayArea(Window window, int width, int height, int areaX, int areaY, int areaWidth,
+                       int areaHeight) {
+  Registration* r = FindRegistration(window);
+  if (!r || width <= 0 || height <= 0 || areaWidth <= 0 || areaHeight <= 0) return;
+  r->displayWidth = width, r->displayHeight = height;
+  r->areaX = areaX, r->areaY = areaY, r->areaWidth = areaWidth, r->areaHeight = areaHeight;
+}
+
+void X11WindowToDisplay(Window window, int& x, int& y) {
+  const Registration* r = FindRegistration(window);
+  if (!r || r->areaWidth <= 0) return;
+  x = static_cast<int>(
+      std::floor(static_cast<double>(x - r->areaX) * r->displayWidth / r->areaWidth));
+  y = static_cast<int>(
+      std::floor(static_cast<double>(y - r->areaY) * r->displayHeight / r->areaHeight));
+}
+
+void X11DisplayToWindow(Window window, int& x, int& y) {
+  const Registration* r = FindRegistration(window);
+  if (!r || r->areaWidth <= 0) return;
+  // The centre of the display pixel, in window pixels.
+  x = r->areaX + static_cast<int>((x + 0.5) * r->areaWidth / r->displayWidth);
+  y = r->areaY + static_cast<int>((y + 0.5) * r->areaHeight / r->displayHeight);
 }
 
 Window ActiveX11Window() {

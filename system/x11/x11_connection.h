@@ -31,6 +31,17 @@ bool X11WindowSize(Window window, int& width, int& height);
 // The registered window that has the keyboard focus, else the one registered
 // last; None when no window is registered.
 Window ActiveX11Window();
+
+// A window that shows a display of width x height scaled into the rectangle
+// (areaX, areaY, areaWidth, areaHeight) of its client area, top left origin.
+// X11WindowSize then reports the display's size, and positions convert with
+// the two functions below, so events and pointer warps speak display pixels.
+void SetX11DisplayArea(Window window, int width, int height, int areaX, int areaY, int areaWidth,
+                       int areaHeight);
+// Window pixels to the pixels of the display the window shows, and back;
+// unchanged for a window without a display area.
+void X11WindowToDisplay(Window window, int& x, int& y);
+void X11DisplayToWindow(Window window, int& x, int& y);
 // Hides or shows the pointer over every registered window, and over the
 // windows registered while it is hidden.
 void SetX11PointerVisible(bool visible);

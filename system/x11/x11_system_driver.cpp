@@ -56,6 +56,7 @@ void TX11SystemDriver::MovePointer(int x, int y) {
   if (!display) return;
   Window window = ActiveX11Window();
   if (window == None) window = DefaultRootWindow(display);
+  X11DisplayToWindow(window, x, y);
   // The protocol carries 16-bit coordinates; the server keeps the pointer on screen.
   x = std::clamp(x, INT16_MIN, INT16_MAX);
   y = std::clamp(y, INT16_MIN, INT16_MAX);

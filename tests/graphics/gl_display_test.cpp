@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -571,6 +572,41 @@ TEST_F(GLDisplayLargeScreenTest, PointerPositionsAreInDisplayPixels) {
   ASSERT_EQ(moves.size(), 2u);
   EXPECT_EQ(moves[0], std::make_pair(200, 150));
   EXPECT_EQ(moves[1], std::make_pair(799, 599));
+}
+
+std::vector<int> eventIds;
+
+Ref<Object> RecordId(int, const Ref<Object>& data, const Ref<Object>&) {
+  eventIds.push_back(Cast<TEvent>(data)->id);
+  return data;
+}
+
+TEST_F(GLDisplayLargeScreenTest, PointerWarpsAndLeavesInDisplayPixels) {
+  const Ref<TDisplay> d = Create(800, 600, 32);
+  ASSERT_TRUE(d);
+  // The display's centre is the screen's centre.
+  SetMousePosition(400, 300);
+  Window root = 0, child = 0;
+  int rootX = 0, rootY = 0, winX = 0, winY = 0;
+  unsigned mask = 0;
+  XQueryPointer(x, DefaultRootWindow(x), &root, &child, &rootX, &rootY, &winX, &winY, &mask);
+  EXPECT_EQ(rootX, 960);
+  EXPECT_EQ(rootY, 540);
+
+  // Over the black bar the pointer has left the display.
+  InsertHook(EventHookId(), RecordId, nullptr, 0);
+  eventIds.clear();
+  XTestFakeMotionEvent(x, -1, 960, 500, CurrentTime);
+  XTestFakeMotionEvent(x, -1, 1800, 500, CurrentTime);  // the right-hand bar
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::count(eventIds.begin(), eventIds.end(), EVENT_MOUSELEAVE) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    XSync(x, False);
+    PumpEvents();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  RemoveHook(EventHookId(), RecordId);
+  EXPECT_EQ(std::count(eventIds.begin(), eventIds.end(), EVENT_MOUSELEAVE), 1);
 }
 
 TEST_F(GLDisplayLargeScreenTest, ModesGoUpToTheScreenSize) {

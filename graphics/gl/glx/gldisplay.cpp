@@ -310,15 +310,6 @@ Monitor PointerMonitor(Display* display) {
   return found ? best : whole;
 }
 
-// X events carry window pixels; a scaled display's users expect its own.
-void MapToDisplay(const GLDisplayRecord& record, int& x, int& y) {
-  const int top = record.windowHeight - record.areaY - record.areaHeight;
-  x = static_cast<int>(
-      std::floor(static_cast<double>(x - record.areaX) * record.width / record.areaWidth));
-  y = static_cast<int>(
-      std::floor(static_cast<double>(y - top) * record.height / record.areaHeight));
-}
-
 void DisplayWindowProcedure(const XEvent& event, void*) {
   GLDisplayRecord* record = FindByWindow(event.xany.window);
   if (!record || !record->scaled) {
@@ -327,15 +318,15 @@ void DisplayWindowProcedure(const XEvent& event, void*) {
     XEvent mapped = event;
     switch (event.type) {
       case MotionNotify:
-        MapToDisplay(*record, mapped.xmotion.x, mapped.xmotion.y);
+        X11WindowToDisplay(record->window, mapped.xmotion.x, mapped.xmotion.y);
         break;
       case ButtonPress:
       case ButtonRelease:
-        MapToDisplay(*record, mapped.xbutton.x, mapped.xbutton.y);
+        X11WindowToDisplay(record->window, mapped.xbutton.x, mapped.xbutton.y);
         break;
       case EnterNotify:
       case LeaveNotify:
-        MapToDisplay(*record, mapped.xcrossing.x, mapped.xcrossing.y);
+        X11WindowToDisplay(record->window, mapped.xcrossing.x, mapped.xcrossing.y);
         break;
       default:
         break;
@@ -684,6 +675,13 @@ GLDisplayRecord* gldisplay_create(int width, int height, int depth, int hz, int 
   GLDisplayRecord* made = record.get();
   records.push_back(std::move(record));
   RegisterX11Window(made->window, DisplayWindowProcedure, nullptr);
+  if (made->scaled) {
+    // The system driver's events and pointer warps then speak display pixels;
+    // the area is kept in GL's bottom-left coordinates here.
+    const int top = made->windowHeight - made->areaY - made->areaHeight;
+    SetX11DisplayArea(made->window, width, height, made->areaX, top, made->areaWidth,
+                      made->areaHeight);
+  }
   XMapRaised(display, made->window);
   if (WaitUntilMapped(display, made->window) && fullScreen) {
     XErrorTrap trap(display);
