@@ -1,0 +1,164 @@
+#include "audio/ogg_loader.h"
+
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+#include "runtime/program.h"
+
+// vorbisfile calls back into the stream from its C frames, so no exception
+// may leave a callback: the callback reports a failure to vorbisfile and
+// keeps the exception, which the loader rethrows once vorbisfile is cleaned
+// up (a stream error then reaches the loader chain as a refusal).
+
+namespace {
+
+constexpr int64_t MAX_DECODED_BYTES = int64_t{512} << 20;
+constexpr int BYTES_PER_VALUE = 2;
+constexpr int READ_CHUNK = 65536;
+
+struct OggSource {
+  TStream* stream;
+  std::exception_ptr failure;
+};
+
+template <class Action>
+auto Guarded(void* datasource, decltype(std::declval<Action>()()) onFailure,
+             Action&& action) noexcept {
+  auto& source = *static_cast<OggSource*>(datasource);
+  if (source.failure) return onFailure;
+  try {
+    return action();
+  } catch (...) {
+    source.failure = std::current_exception();
+    return onFailure;
+  }
+}
+
+size_t ReadCallback(void* ptr, size_t size, size_t nmemb, void* datasource) {
+  // vorbisfile tells a read error from the end of the data by errno.
+  errno = 0;
+  if (size == 0) return 0;
+  const size_t result = Guarded(datasource, size_t{0}, [&] {
+    auto* stream = static_cast<OggSource*>(datasource)->stream;
+    const size_t wanted = std::min<size_t>(size * nmemb, INT_MAX);
+    const int got = stream->Read(ptr, static_cast<int>(wanted));
+    return got > 0 ? static_cast<size_t>(got) / size : size_t{0};
+  });
+  if (static_cast<OggSource*>(datasource)->failure) errno = EIO;
+  return result;
+}
+
+int SeekCallback(void* datasource, ogg_int64_t offset, int whence) {
+  return Guarded(datasource, -1, [&] {
+    TStream& stream = *static_cast<OggSource*>(datasource)->stream;
+    int64_t base = 0;
+    switch (whence) {
+      case SEEK_SET:
+        break;
+      case SEEK_CUR:
+        base = stream.Position();
+        break;
+      case SEEK_END:
+        base = stream.Size();
+        break;
+      default:
+        return -1;
+    }
+    // The whole 64-bit offset counts: a position outside the stream fails
+    // rather than wrapping to some other place.
+    const int64_t target = base + offset;
+    if (target < 0 || target > INT_MAX) return -1;
+    return stream.Seek(static_cast<int>(target)) == target ? 0 : -1;
+  });
+}
+
+// The loader chain closes the stream.
+int CloseCallback(void*) { return 0; }
+
+long TellCallback(void* datasource) {
+  return Guarded(datasource, -1L, [&] {
+    return static_cast<long>(static_cast<OggSource*>(datasource)->stream->Position());
+  });
+}
+
+class OggFile {
+ public:
+  explicit OggFile(TStream& stream) : source_{&stream, nullptr} {
+    const ov_callbacks callbacks{ReadCallback, SeekCallback, CloseCallback, TellCallback};
+    // On failure vorbisfile clears the file itself.
+    open_ = ov_open_callbacks(&source_, &file_, nullptr, 0, callbacks) >= 0;
+  }
+  OggFile(const OggFile&) = delete;
+  OggFile& operator=(const OggFile&) = delete;
+  ~OggFile() {
+    if (open_) ov_clear(&file_);
+  }
+
+  bool IsOpen() const { return open_; }
+  OggVorbis_File* File() { return &file_; }
+  // Rethrows what a callback kept, if anything.
+  void RethrowFailure() const {
+    if (source_.failure) std::rethrow_exception(source_.failure);
+  }
+
+ private:
+  OggSource source_;
+  OggVorbis_File file_{};
+  bool open_ = false;
+};
+
+// Fills bytes of decoded PCM from the first logical bitstream. Data that ends
+// early (or runs into a following bitstream) leaves the rest as it was;
+// false on a decoding error.
+bool ReadAll(OggVorbis_File* file, uint8_t* buffer, int64_t bytes) {
+  for (int64_t done = 0; done < bytes;) {
+    int bitstream = 0;
+    char* at = reinterpret_cast<char*>(buffer + done);
+    const int want = static_cast<int>(std::min<int64_t>(bytes - done, READ_CHUNK));
+    const long got = ov_read(file, at, want, 0, BYTES_PER_VALUE, 1, &bitstream);
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (bitstream != 0) {
+      std::memset(at, 0, static_cast<size_t>(got));
+      break;
+    }
+    done += got;
+  }
+  return true;
+}
+
+}  // namespace
+
+Ref<TAudioSample> TOggSampleLoader::LoadSample(const Ref<TStream>& stream) {
+  OggFile ogg(*stream);
+  ogg.RethrowFailure();
+  if (!ogg.IsOpen()) return nullptr;
+
+  const vorbis_info* info = ov_info(ogg.File(), 0);
+  const ogg_int64_t frames = ov_pcm_total(ogg.File(), 0);
+  if (!info || info->channels < 1 || info->channels > 2) return nullptr;
+  if (info->rate <= 0 || info->rate > INT_MAX || frames < 0) return nullptr;
+  const int64_t bytes = int64_t{frames} * info->channels * BYTES_PER_VALUE;
+  if (bytes > MAX_DECODED_BYTES) return nullptr;
+
+  const int format = info->channels == 1 ? SF_MONO16LE : SF_STEREO16LE;
+  Ref<TAudioSample> sample =
+      NewSample(static_cast<int>(frames), static_cast<int>(info->rate), format);
+  std::memset(sample->samples, 0, static_cast<size_t>(bytes));
+  const bool decoded = ReadAll(ogg.File(), sample->samples, bytes);
+  ogg.RethrowFailure();
+  return decoded ? sample : nullptr;
+}
+
+void StartOggLoader() {
+  static bool started = false;
+  if (!FirstStart(started)) return;
+  static TOggSampleLoader loader;
+}
