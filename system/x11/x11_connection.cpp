@@ -1,6 +1,7 @@
 #include "system/x11/x11_connection.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xutil.h>
 
 #include <cmath>
 #include <vector>
@@ -120,6 +121,18 @@ bool X11WindowSize(Window window, int& width, int& height) {
   width = scaled ? registration->displayWidth : registration->width;
   height = scaled ? registration->displayHeight : registration->height;
   return true;
+}
+
+void SetX11FixedGeometry(Display* display, Window window, int x, int y, int width, int height) {
+  XSizeHints* hints = XAllocSizeHints();
+  if (!hints) return;
+  hints->flags = USPosition | USSize | PPosition | PSize | PMinSize | PMaxSize;
+  hints->x = x;
+  hints->y = y;
+  hints->width = hints->min_width = hints->max_width = width;
+  hints->height = hints->min_height = hints->max_height = height;
+  XSetWMNormalHints(display, window, hints);
+  XFree(hints);
 }
 
 void SetX11DisplayArea(Window window, int width, int height, int areaX, int areaY, int areaWidth,

@@ -32,6 +32,10 @@ bool X11WindowSize(Window window, int& width, int& height);
 // last; None when no window is registered.
 Window ActiveX11Window();
 
+// Asks the window manager to keep the window at (x, y) with this size,
+// neither moved nor resized.
+void SetX11FixedGeometry(Display* display, Window window, int x, int y, int width, int height);
+
 // A window that shows a display of width x height scaled into the rectangle
 // (areaX, areaY, areaWidth, areaHeight) of its client area, top left origin.
 // X11WindowSize then reports the display's size, and positions convert with

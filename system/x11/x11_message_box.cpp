@@ -459,16 +459,7 @@ class MessageBoxWindow {
                     PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
                     static_cast<int>(utf8.size()));
 
-    XSizeHints* size = XAllocSizeHints();
-    if (size) {
-      size->flags = PPosition | PSize | PMinSize | PMaxSize;
-      size->x = placement.x;
-      size->y = placement.y;
-      size->width = size->min_width = size->max_width = layout_.width;
-      size->height = size->min_height = size->max_height = layout_.height;
-      XSetWMNormalHints(display_, window_, size);
-      XFree(size);
-    }
+    SetX11FixedGeometry(display_, window_, placement.x, placement.y, layout_.width, layout_.height);
     XWMHints* hints = XAllocWMHints();
     if (hints) {
       hints->flags = InputHint | StateHint;

@@ -367,18 +367,6 @@ void SetTitle(Display* display, Window window) {
                   static_cast<int>(title.size()));
 }
 
-// Fixed position and size: the window manager may neither move nor resize it.
-void SetFixedGeometry(Display* display, Window window, const Rect& r) {
-  XSizeHints* hints = XAllocSizeHints();
-  hints->flags = USPosition | USSize | PPosition | PSize | PMinSize | PMaxSize;
-  hints->x = r.x;
-  hints->y = r.y;
-  hints->width = hints->min_width = hints->max_width = r.width;
-  hints->height = hints->min_height = hints->max_height = r.height;
-  XSetWMNormalHints(display, window, hints);
-  XFree(hints);
-}
-
 void AskForFullScreen(Display* display, Window window) {
   // Motif hints: decorations off.
   const long motif[5] = {2, 0, 0, 0, 0};
@@ -538,7 +526,8 @@ std::unique_ptr<GLDisplayRecord> CreateWindowRecord(Display* display, const Rect
   record->windowWidth = geometry.width;
   record->windowHeight = geometry.height;
   SetTitle(display, record->window);
-  SetFixedGeometry(display, record->window, geometry);
+  SetX11FixedGeometry(display, record->window, geometry.x, geometry.y, geometry.width,
+                      geometry.height);
   Atom protocols[1] = {X11DeleteWindowAtom()};
   XSetWMProtocols(display, record->window, protocols, 1);
   return record;
