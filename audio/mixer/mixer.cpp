@@ -1,0 +1,81 @@
+#include "audio/mixer/mixer.h"
+
+#include <algorithm>
+#include <chrono>
+
+uint32_t MixerMillis() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+mixer::mixer(int samples)
+    : accumulator(std::make_unique<int64_t[]>(static_cast<size_t>(samples))), count(samples) {}
+
+mixer::~mixer() {
+  // Voices still queued or mixing hold buffer references; the device is
+  // closed by now, so nothing else touches them.
+  for (sound* voice = active; voice; voice = voice->next) {
+    if (voice->buffer) voice->buffer->Release();
+  }
+  while (sound* voice = incoming.pop()) {
+    if (voice->buffer) voice->buffer->Release();
+  }
+}
+
+namespace {
+
+// Gives the voice back to the game thread without its buffer reference.
+// False when the ring is full; the voice then stays for the next pass.
+bool RecycleVoice(mixer& mix, sound& voice) {
+  if (mix.recycled.space() == 0) return false;
+  voice.state.store(VOICE_FREE, std::memory_order_relaxed);
+  if (voice.buffer) voice.buffer->Release();
+  voice.buffer = nullptr;
+  mix.recycled.push(&voice);
+  return true;
+}
+
+void TakeIncoming(mixer& mix) {
+  const uint32_t now = mix.clock();
+  while (sound* voice = mix.incoming.pop()) {
+    voice->next = mix.active;
+    mix.active = voice;
+    const int wait = std::max(0, static_cast<int>(voice->startTime + MIX_START_DELAY_MS - now));
+    voice->startDelay = static_cast<int>(static_cast<int64_t>(wait) * mix.outputRate / 1000);
+  }
+}
+
+}  // namespace
+
+void mixer::RecycleAll() {
+  sound** link = &active;
+  while (sound* voice = *link) {
+    if (RecycleVoice(*this, *voice)) {
+      *link = voice->next;
+    } else {
+      link = &voice->next;
+    }
+  }
+}
+
+void MixPass(mixer& mix, int16_t* out) {
+  TakeIncoming(mix);
+
+  sound** link = &mix.active;
+  while (sound* voice = *link) {
+    const int result = MixVoice(*voice, mix.accumulator.get(), mix.count, mix.outputRate);
+    // A finished or stopped voice goes back at once; its channel reads as not
+    // playing from the next query on.
+    if ((result == MIX_FREE || result == MIX_FINISHED) && RecycleVoice(mix, *voice)) {
+      *link = voice->next;
+    } else {
+      link = &voice->next;
+    }
+  }
+
+  int64_t* acc = mix.accumulator.get();
+  for (int i = 0; i < mix.count; ++i) {
+    out[i] = static_cast<int16_t>(std::clamp<int64_t>(acc[i] >> 4, -32768, 32767));
+    acc[i] = 0;
+  }
+}

@@ -1,0 +1,159 @@
+#include "audio/mixer/voice.h"
+
+#include <algorithm>
+#include <bit>
+
+static_assert(std::endian::native == std::endian::little,
+              "the mixer reads its 16-bit little-endian data directly");
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+
+template <class T, class V>
+void Set(std::atomic<T> (&value)[2], V v, bool alsoCurrent) {
+  value[MIX_TARGET].store(static_cast<T>(v), relaxed);
+  if (alsoCurrent) value[MIX_CURRENT].store(static_cast<T>(v), relaxed);
+}
+
+struct gains {
+  int left;
+  int right;
+};
+
+// Pan takes level from one side only; there is no pan law, so the centre
+// leaves both sides at full level. Negative depth inverts the right side.
+gains Gains(int volume, int pan, int depth) {
+  int left = volume;
+  int right = volume;
+  if (pan > 0) left = (volume * (MIX_GAIN_ONE - pan)) >> 12;
+  if (pan < 0) right = (volume * (MIX_GAIN_ONE + pan)) >> 12;
+  if (depth < 0) right = -right;
+  return {std::clamp(left, -32768, 32767), std::clamp(right, -32768, 32767)};
+}
+
+// The 32.32 advance per output frame, in sample values, for a 16.16 rate.
+uint64_t StepOf(int rate, const pcmbuffer& buffer, int outputRate) {
+  const uint64_t frames1616 = static_cast<uint64_t>(rate) * static_cast<uint64_t>(buffer.hertz) /
+                              static_cast<uint64_t>(outputRate);
+  return (frames1616 << 16) * static_cast<uint64_t>(buffer.channels);
+}
+
+// Where a mixing loop stands, and what its end test needs.
+struct cursor {
+  const int16_t* data;
+  uint64_t position;
+  uint64_t end;
+  bool looped;
+
+  // Applies the end rule after an advance: false when a one-shot sound ran
+  // out. A loop wraps sample-exactly, keeping the overshoot.
+  bool Wrap() {
+    if (position < end) return true;
+    if (!looped) return false;
+    position %= end;
+    return true;
+  }
+};
+
+template <int CHANNELS>
+void Accumulate(const cursor& at, int64_t* frame, gains g) {
+  const uint64_t index = (at.position >> 32) & ~static_cast<uint64_t>(CHANNELS - 1);
+  const int left = at.data[index];
+  const int right = at.data[index + CHANNELS - 1];
+  frame[0] += (left * g.left) >> 8;
+  frame[1] += (right * g.right) >> 8;
+}
+
+template <int CHANNELS>
+bool MixConstant(cursor& at, int64_t* acc, int frames, uint64_t step, gains g) {
+  for (int i = 0; i < frames; ++i) {
+    Accumulate<CHANNELS>(at, acc + 2 * i, g);
+    at.position += step;
+    if (!at.Wrap()) return false;
+  }
+  return true;
+}
+
+template <int CHANNELS>
+bool MixRamped(cursor& at, int64_t* acc, int frames, uint64_t fromStep, uint64_t toStep,
+               int fromVolume, int toVolume, int pan, int depth) {
+  int64_t step = static_cast<int64_t>(fromStep);
+  const int64_t stepDelta = (static_cast<int64_t>(toStep) - step) / frames;
+  int gain = fromVolume * 256;
+  const int gainDelta = ((toVolume - fromVolume) * 256) / frames;
+  for (int i = 0; i < frames; ++i) {
+    Accumulate<CHANNELS>(at, acc + 2 * i, Gains(gain >> 8, pan, depth));
+    at.position += static_cast<uint64_t>(step);
+    if (!at.Wrap()) return false;
+    step += stepDelta;
+    gain += gainDelta;
+  }
+  return true;
+}
+
+}  // namespace
+
+void sound::setrate(int r) { Set(rate, r, paused()); }
+void sound::setvolume(int16_t v) { Set(volume, v, paused()); }
+void sound::setpan(int16_t p) { Set(pan, p, paused()); }
+void sound::setdepth(int16_t d) { Set(depth, d, false); }
+
+voiceparams sound::targets() {
+  return {getrate(MIX_TARGET), getvolume(MIX_TARGET), getpan(MIX_TARGET), getdepth(MIX_TARGET)};
+}
+
+void sound::reset(const voiceparams& p) {
+  Set(rate, p.rate, true);
+  Set(volume, p.volume, true);
+  Set(pan, p.pan, true);
+  Set(depth, p.depth, true);
+}
+
+int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
+  const int state = voice.state.load(std::memory_order_acquire);
+  if (state == VOICE_STOPPED) return MIX_FINISHED;
+  if (state & VOICE_PAUSED) return MIX_PAUSED;
+  if (state == VOICE_FREE) return MIX_FREE;
+
+  // Skip the rest of the start delay; mix only what follows it.
+  int frames = count / 2;
+  if (voice.startDelay >= frames) {
+    voice.startDelay -= frames;
+    return MIXED;
+  }
+  int64_t* acc = accumulator + 2 * voice.startDelay;
+  frames -= voice.startDelay;
+  voice.startDelay = 0;
+
+  const pcmbuffer& buffer = *voice.buffer;
+  cursor at{buffer.Samples(), voice.position,
+            static_cast<uint64_t>(buffer.length) * static_cast<uint64_t>(buffer.channels) << 32,
+            (state & VOICE_PLAYING_LOOPED) != 0};
+  const int fromRate = voice.getrate(MIX_CURRENT), toRate = voice.getrate(MIX_TARGET);
+  const int fromVolume = voice.getvolume(MIX_CURRENT), toVolume = voice.getvolume(MIX_TARGET);
+  const int pan = voice.getpan(MIX_TARGET), depth = voice.getdepth(MIX_TARGET);
+  const uint64_t fromStep = StepOf(fromRate, buffer, outputRate);
+  const uint64_t toStep = StepOf(toRate, buffer, outputRate);
+  const bool stereo = buffer.channels == 2;
+
+  bool more;
+  if (fromVolume == toVolume && fromStep == toStep) {
+    if (toVolume == 0) {
+      at.position += fromStep * static_cast<uint64_t>(frames);
+      more = at.Wrap();
+    } else {
+      const gains g = Gains(toVolume, pan, depth);
+      more = stereo ? MixConstant<2>(at, acc, frames, toStep, g)
+                    : MixConstant<1>(at, acc, frames, toStep, g);
+    }
+  } else {
+    voice.rate[MIX_CURRENT].store(toRate, std::memory_order_relaxed);
+    voice.volume[MIX_CURRENT].store(static_cast<int16_t>(toVolume), std::memory_order_relaxed);
+    more = stereo
+               ? MixRamped<2>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, pan, depth)
+               : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, pan, depth);
+  }
+  voice.position = at.position;
+  return more ? MIXED : MIX_FINISHED;
+}

@@ -1,0 +1,171 @@
+// The ALSA output device for real: the file plugin captures what the refill
+// thread writes, and the null plugin takes the output of the stress test.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <random>
+#include <thread>
+
+#include "audio/mixer/mix.h"
+#include "audio/mixer_audio_driver.h"
+#include "audio/sample_loader.h"
+#include "audio/wav_loader.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+Ref<TAudioSample> Sine(int frames, int hertz, double frequency, double level) {
+  Ref<TAudioSample> sample = NewSample(frames, hertz, SF_MONO16LE);
+  auto* data = reinterpret_cast<int16_t*>(sample->samples);
+  for (int i = 0; i < frames; ++i) {
+    data[i] = static_cast<int16_t>(
+        std::lround(level * 32767 * std::sin(2 * std::numbers::pi * frequency * i / hertz)));
+  }
+  return sample;
+}
+
+struct Side {
+  double frequency;
+  int peak;
+};
+
+// Frequency by rising zero crossings, and the peak level, of one side of
+// interleaved stereo frames [from, to).
+Side Measure(const int16_t* frames, int from, int to, int side, int hertz) {
+  int crossings = 0;
+  int peak = 0;
+  for (int i = from + 1; i < to; ++i) {
+    const int before = frames[2 * (i - 1) + side], now = frames[2 * i + side];
+    crossings += before < 0 && now >= 0;
+    peak = std::max(peak, std::abs(now));
+  }
+  return {crossings * static_cast<double>(hertz) / (to - from), peak};
+}
+
+// The first frame where the side is not silent.
+int Onset(const int16_t* frames, int length, int side) {
+  for (int i = 0; i < length; ++i) {
+    if (frames[2 * i + side] != 0) return i;
+  }
+  return length;
+}
+
+TEST(AlsaDevice, PlaysAtRealTimeIntoACapturedFile) {
+  TempDir dir;
+  const std::string path = dir / "out.wav";
+  setenv("ZORP_AUDIO_DEVICE", ("file:FILE=" + path + ",FORMAT=wav").c_str(), 1);
+  const Clock::time_point opened = Clock::now();
+  ASSERT_EQ(MixOpen(), 0);
+  SetAudioDriver(New<TMixerAudioDriver>());
+
+  // Left: a 440 Hz one-shot of half a second. Right: a looped 20 ms of
+  // 1050 Hz (21 whole cycles at 22050 Hz), which must run on to the end.
+  const Ref<TChannel> once = PlaySound(LoadSound(Sine(22050, 44100, 440, 0.5), 0), nullptr);
+  SetChannelPan(once, -1.0f);
+  const Ref<TChannel> loop = StartSoundPaused(LoadSound(Sine(441, 22050, 1050, 0.8), 1), nullptr);
+  SetChannelPan(loop, 1.0f);
+  SetChannelVolume(loop, 0.5f);
+  ResumeChannel(loop);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(IsChannelPlaying(once), 0);
+  EXPECT_EQ(IsChannelPlaying(loop), 1);
+  MixShutdown();
+  SetAudioDriver(New<TAudioDriver>());
+  const double seconds = std::chrono::duration<double>(Clock::now() - opened).count();
+
+  StartWavLoader();
+  const Ref<TAudioSample> captured = LoadSample(path.c_str());
+  ASSERT_TRUE(captured);
+  ASSERT_EQ(captured->format, SF_STEREO16LE);
+  ASSERT_EQ(captured->hertz, 44100);
+  // Written ahead of the play position by the lead, about 70 ms.
+  EXPECT_NEAR(captured->length / 44100.0, seconds, seconds * 0.1) << "real time";
+
+  const auto* frames = reinterpret_cast<const int16_t*>(captured->samples);
+  const int length = captured->length;
+  const int start = Onset(frames, length, 0);
+  ASSERT_LT(start, 44100 / 2) << "the sound starts soon";
+  EXPECT_NEAR(Onset(frames, length, 1), start, 441);
+  const Side tone = Measure(frames, start, start + 20000, 0, 44100);
+  EXPECT_NEAR(tone.frequency, 440, 5);
+  EXPECT_NEAR(tone.peak, 16384, 400);
+  EXPECT_EQ(Measure(frames, start + 22100, length, 0, 44100).peak, 0) << "the one-shot ended";
+  const Side looped = Measure(frames, length - 20000, length, 1, 44100);
+  EXPECT_NEAR(looped.frequency, 1050, 10);
+  EXPECT_NEAR(looped.peak, 0.8 * 32767 / 2, 400);
+}
+
+TEST(AlsaDevice, WithoutADeviceTheSilentDriverStays) {
+  setenv("ZORP_AUDIO_DEVICE", "zorp_no_such_device", 1);
+  StartMixerAudio();
+  EXPECT_EQ(MixDevice(), nullptr);
+  EXPECT_FALSE(Cast<TMixerAudioDriver>(CurrentAudioDriver()));
+  const Ref<TChannel> channel = PlaySound(LoadSound(Sine(100, 44100, 440, 0.5), 0), nullptr);
+  ASSERT_TRUE(channel);
+  EXPECT_EQ(IsChannelPlaying(channel), 0);
+  EXPECT_TRUE(NewChannel());
+}
+
+// The game thread plays, steers and drops channels as fast as it can while
+// the refill thread mixes; the thread sanitizer build runs this too.
+TEST(AlsaDevice, GameAndRefillThreadsShareOnlyWhatIsSafe) {
+  setenv("ZORP_AUDIO_DEVICE", "null", 1);
+  ASSERT_EQ(MixOpen(), 0);
+  SetAudioDriver(New<TMixerAudioDriver>());
+  const Ref<TSound> sounds[] = {LoadSound(Sine(300, 44100, 880, 0.3), 0),
+                                LoadSound(Sine(2000, 22050, 220, 0.3), 0),
+                                LoadSound(Sine(500, 11025, 330, 0.3), 1)};
+  std::mt19937 random(7);
+  std::vector<Ref<TChannel>> channels;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(600);
+  while (Clock::now() < end) {
+    const Ref<TSound>& sound = sounds[random() % 3];
+    const size_t pick = channels.empty() ? 0 : random() % channels.size();
+    switch (random() % 8) {
+      case 0:
+      case 1:
+        if (Ref<TChannel> channel = StartSoundPaused(sound, nullptr)) {
+          SetChannelVolume(channel, 0.5f);
+          ResumeChannel(channel);
+          channels.push_back(channel);
+        }
+        break;
+      case 2:
+        if (!channels.empty()) PlaySound(sound, channels[pick]);
+        break;
+      case 3:
+        if (!channels.empty()) StopChannel(channels[pick]);
+        break;
+      case 4:
+        if (!channels.empty()) PauseChannel(channels[pick]);
+        break;
+      case 5:
+        if (!channels.empty()) ResumeChannel(channels[pick]);
+        break;
+      case 6:
+        if (!channels.empty()) {
+          SetChannelRate(channels[pick], 0.5f + (random() % 100) / 50.0f);
+          SetChannelPan(channels[pick], (random() % 200) / 100.0f - 1.0f);
+        }
+        break;
+      default:
+        std::erase_if(channels, [](const Ref<TChannel>& c) { return !IsChannelPlaying(c); });
+        break;
+    }
+    if (random() % 64 == 0) std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  for (const Ref<TChannel>& channel : channels) StopChannel(channel);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (const Ref<TChannel>& channel : channels) EXPECT_EQ(IsChannelPlaying(channel), 0);
+  EXPECT_LT(MixDevice()->mix->voices.size(), 2000u);
+  MixShutdown();
+  SetAudioDriver(New<TAudioDriver>());
+}
+
+}  // namespace
