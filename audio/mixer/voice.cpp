@@ -23,14 +23,20 @@ struct gains {
 
 // Pan takes level from one side only; there is no pan law, so the centre
 // leaves both sides at full level. Negative depth inverts the right side.
-gains Gains(int volume, int pan, int depth) {
-  int left = volume;
-  int right = volume;
-  if (pan > 0) left = (volume * (MIX_GAIN_ONE - pan)) >> 12;
-  if (pan < 0) right = (volume * (MIX_GAIN_ONE + pan)) >> 12;
-  if (depth < 0) right = -right;
-  return {std::clamp(left, -32768, 32767), std::clamp(right, -32768, 32767)};
-}
+// The factors are 4.12 multipliers of the volume, fixed for a whole pass.
+struct panning {
+  int left;
+  int right;
+
+  panning(int pan, int depth)
+      : left(pan > 0 ? MIX_GAIN_ONE - pan : MIX_GAIN_ONE),
+        right((pan < 0 ? MIX_GAIN_ONE + pan : MIX_GAIN_ONE) * (depth < 0 ? -1 : 1)) {}
+
+  gains Of(int volume) const {
+    return {std::clamp((volume * left) >> 12, -32768, 32767),
+            std::clamp((volume * right) >> 12, -32768, 32767)};
+  }
+};
 
 // The 32.32 advance per output frame, in sample values, for a 16.16 rate.
 uint64_t StepOf(int rate, const pcmbuffer& buffer, int outputRate) {
@@ -66,30 +72,36 @@ void Accumulate(const cursor& at, int64_t* frame, gains g) {
 }
 
 template <int CHANNELS>
-bool MixConstant(cursor& at, int64_t* acc, int frames, uint64_t step, gains g) {
-  for (int i = 0; i < frames; ++i) {
+bool MixConstant(cursor& where, int64_t* acc, int frames, uint64_t step, gains g) {
+  cursor at = where;  // a local copy, which stores to acc cannot alias
+  bool more = true;
+  for (int i = 0; i < frames && more; ++i) {
     Accumulate<CHANNELS>(at, acc + 2 * i, g);
     at.position += step;
-    if (!at.Wrap()) return false;
+    more = at.Wrap();
   }
-  return true;
+  where = at;
+  return more;
 }
 
 template <int CHANNELS>
-bool MixRamped(cursor& at, int64_t* acc, int frames, uint64_t fromStep, uint64_t toStep,
-               int fromVolume, int toVolume, int pan, int depth) {
+bool MixRamped(cursor& where, int64_t* acc, int frames, uint64_t fromStep, uint64_t toStep,
+               int fromVolume, int toVolume, panning sides) {
+  cursor at = where;
   int64_t step = static_cast<int64_t>(fromStep);
   const int64_t stepDelta = (static_cast<int64_t>(toStep) - step) / frames;
   int gain = fromVolume * 256;
   const int gainDelta = ((toVolume - fromVolume) * 256) / frames;
-  for (int i = 0; i < frames; ++i) {
-    Accumulate<CHANNELS>(at, acc + 2 * i, Gains(gain >> 8, pan, depth));
+  bool more = true;
+  for (int i = 0; i < frames && more; ++i) {
+    Accumulate<CHANNELS>(at, acc + 2 * i, sides.Of(gain >> 8));
     at.position += static_cast<uint64_t>(step);
-    if (!at.Wrap()) return false;
+    more = at.Wrap();
     step += stepDelta;
     gain += gainDelta;
   }
-  return true;
+  where = at;
+  return more;
 }
 
 }  // namespace
@@ -132,7 +144,7 @@ int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
             (state & VOICE_PLAYING_LOOPED) != 0};
   const int fromRate = voice.getrate(MIX_CURRENT), toRate = voice.getrate(MIX_TARGET);
   const int fromVolume = voice.getvolume(MIX_CURRENT), toVolume = voice.getvolume(MIX_TARGET);
-  const int pan = voice.getpan(MIX_TARGET), depth = voice.getdepth(MIX_TARGET);
+  const panning sides(voice.getpan(MIX_TARGET), voice.getdepth(MIX_TARGET));
   const uint64_t fromStep = StepOf(fromRate, buffer, outputRate);
   const uint64_t toStep = StepOf(toRate, buffer, outputRate);
   const bool stereo = buffer.channels == 2;
@@ -143,16 +155,15 @@ int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
       at.position += fromStep * static_cast<uint64_t>(frames);
       more = at.Wrap();
     } else {
-      const gains g = Gains(toVolume, pan, depth);
+      const gains g = sides.Of(toVolume);
       more = stereo ? MixConstant<2>(at, acc, frames, toStep, g)
                     : MixConstant<1>(at, acc, frames, toStep, g);
     }
   } else {
     voice.rate[MIX_CURRENT].store(toRate, std::memory_order_relaxed);
     voice.volume[MIX_CURRENT].store(static_cast<int16_t>(toVolume), std::memory_order_relaxed);
-    more = stereo
-               ? MixRamped<2>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, pan, depth)
-               : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, pan, depth);
+    more = stereo ? MixRamped<2>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides)
+                  : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides);
   }
   voice.position = at.position;
   return more ? MIXED : MIX_FINISHED;
