@@ -17,26 +17,6 @@ constexpr const char* DEFAULT_FONT_FILE = "kestrafont.bin";
 TFontLoader* fontLoaders = nullptr;
 Ref<TGlyphFont> defaultFont;
 
-// The font bitmap as a strip of white glyphs on transparent black.
-Ref<TPixmap> DefaultFontStrip() {
-  const int size = EmbeddedFileSize(DEFAULT_FONT_FILE);
-  const uint8_t* bits = EmbeddedFileData(DEFAULT_FONT_FILE);
-  if (!bits || size < GLYPH_COUNT * GLYPH_HEIGHT) {
-    throw RuntimeError("The default font is missing");
-  }
-  Ref<TPixmap> strip = CreatePixmap(GLYPH_COUNT * GLYPH_WIDTH, GLYPH_HEIGHT, PIXFMT_RGBA32, 4);
-  for (int r = 0; r < GLYPH_HEIGHT; r++) {
-    for (int g = 0; g < GLYPH_COUNT; g++) {
-      const int row = bits[r * GLYPH_COUNT + g];
-      for (int k = 0; k < GLYPH_WIDTH; k++) {
-        const bool set = row & (1 << k);
-        strip->WritePixel(g * GLYPH_WIDTH + k, r, set ? -1 : 0);
-      }
-    }
-  }
-  return strip;
-}
-
 }  // namespace
 
 void AddFontLoader(TFontLoader& loader) {
@@ -110,7 +90,7 @@ Ref<TGlyphFont> TGlyphFont::Load(const Url& source, int size, int style) {
 
 Ref<TGlyphFont> TGlyphFont::CreateDefault() {
   StartDraw2D();
-  const Ref<TPixmap> strip = DefaultFontStrip();
+  const Ref<TPixmap> strip = detail::FontStrip(DEFAULT_FONT_FILE, GLYPH_COUNT * GLYPH_WIDTH);
   Ref<TGlyphFont> font = New<TGlyphFont>();
   font->glyphs.resize(GLYPH_COUNT);
   for (int g = 0; g < GLYPH_COUNT; g++) {
@@ -124,6 +104,26 @@ Ref<TGlyphFont> TGlyphFont::CreateDefault() {
   }
   return font;
 }
+
+namespace detail {
+
+Ref<TPixmap> FontStrip(const char* embeddedName, int stripWidth) {
+  const uint8_t* bits = EmbeddedFileData(embeddedName);
+  if (!bits || EmbeddedFileSize(embeddedName) < GLYPH_COUNT * GLYPH_HEIGHT) {
+    throw RuntimeError(String("Font bitmap missing: ") + embeddedName);
+  }
+  Ref<TPixmap> strip = CreatePixmap(stripWidth, GLYPH_HEIGHT, PIXFMT_RGBA32, 4);
+  for (int r = 0; r < GLYPH_HEIGHT; r++) {
+    for (int x = 0; x < stripWidth; x++) {
+      const int g = x / GLYPH_WIDTH;
+      const bool set = g < GLYPH_COUNT && (bits[r * GLYPH_COUNT + g] & (1 << (x % GLYPH_WIDTH)));
+      strip->WritePixel(x, r, set ? -1 : 0);
+    }
+  }
+  return strip;
+}
+
+}  // namespace detail
 
 Ref<TGlyphFont> LoadGlyphFont(const Url& source, int size, int style) {
   return TGlyphFont::Load(source, size, style);

@@ -87,3 +87,11 @@ Ref<TGlyphFont> DefaultGlyphFont();
 // In pixels, with the current glyph font.
 int MeasureTextWidth(const String& text);
 int MeasureTextHeight(const String& text);
+
+namespace detail {
+// The 96 glyphs (codes 32..127) of an embedded 8 x 16 font bitmap, white on
+// transparent black, side by side from the left of an RGBA pixmap
+// stripWidth (at least 768) x 16; the rest is transparent. The bitmap holds
+// row r of glyph g in byte r * 96 + g, bit k for column k.
+Ref<TPixmap> FontStrip(const char* embeddedName, int stripWidth);
+}  // namespace detail
