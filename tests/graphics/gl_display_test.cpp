@@ -15,8 +15,6 @@
 // The engine's DisplayWidth() and DisplayHeight(), not Xlib's macros.
 #undef DisplayWidth
 #undef DisplayHeight
-#include <dlfcn.h>
-#include <link.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,7 +25,6 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -37,6 +34,7 @@
 #include "system/hook.h"
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
+#include "tests/support/keep_mesa_loaded.h"
 
 extern char** environ;
 
@@ -130,18 +128,6 @@ void ExpectQuadrants(const Screenshot& shot, int x0, int y0, double s) {
              shot.At(x0 + static_cast<int>(800 * s) - 1, y0 + static_cast<int>(600 * s) - 1));
 }
 
-// Mesa unloads its driver when the connection closes at exit; what the
-// driver's globals still point to would then read as leaked. Kept loaded, it
-// stays reachable.
-int KeepMesaLoaded(dl_phdr_info* info, size_t, void*) {
-  const std::string_view name = info->dlpi_name;
-  if (name.ends_with("_dri.so") || name.find("libGLX_mesa") != name.npos ||
-      name.find("libglapi") != name.npos) {
-    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-  }
-  return 0;
-}
-
 std::vector<std::pair<int, int>> moves;
 
 Ref<Object> RecordMove(int, const Ref<Object>& data, const Ref<Object>&) {
@@ -166,7 +152,7 @@ class GLDisplayTest : public testing::Test {
 
   void TearDown() override {
     if (!x) return;
-    dl_iterate_phdr(KeepMesaLoaded, nullptr);
+    KeepMesaLoaded();
     SelectDisplayDriver(driver, DF_BACKBUFFER);
     CloseOpenedDisplay();
     for (const Ref<TDisplay>& d : made) d->Close();

@@ -1,0 +1,319 @@
+#include "graphics/gl/gl_draw.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "graphics/display/graphics.h"
+#include "graphics/draw2d/draw_state.h"
+#include "graphics/gl/gl_display.h"
+#include "graphics/gl/gl_texture.h"
+#include "pixmap/pixmap_transform.h"
+#include "runtime/program.h"
+#include "stream/embedded_file.h"
+
+// Made by the build from fonts/.
+#include "GLDrawTextFontFiles.h"
+
+namespace {
+
+// What the driver last told OpenGL, to skip repeating it.
+struct DriverState {
+  uint8_t color[4] = {0, 0, 0, 0};
+  int blend = 0;  // 0: none yet
+  GLuint boundTexture = 0;
+  bool texturing = false;
+  float ix = 1, iy = 0, jx = 0, jy = 1;
+} state;
+
+// Polygons of huge ovals are capped; more vertices than this add nothing on
+// any screen.
+constexpr int MAX_OVAL_VERTICES = 1 << 16;
+
+void SendColor() { glColor4ubv(state.color); }
+
+uint8_t ClampByte(int value) {
+  return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+void Texturing(bool on) {
+  if (state.texturing == on) return;
+  state.texturing = on;
+  if (on) {
+    glEnable(GL_TEXTURE_2D);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+  }
+}
+
+void BindTexture(GLuint texture) {
+  if (state.boundTexture == texture) return;
+  state.boundTexture = texture;
+  glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+void Vertex(float x, float y, float tx, float ty) {
+  glVertex2f(x * state.ix + y * state.iy + tx, x * state.jx + y * state.jy + ty);
+}
+
+// The shared context is current in between, so that textures made serve
+// every display; also when making the texture fails.
+class SharedContext {
+ public:
+  SharedContext() { GLDisplayDriver()->ToggleSharedContext(); }
+  ~SharedContext() { GLDisplayDriver()->ToggleSharedContext(); }
+  SharedContext(const SharedContext&) = delete;
+  SharedContext& operator=(const SharedContext&) = delete;
+};
+
+}  // namespace
+
+TGLImageFrame::~TGLImageFrame() {
+  if (sequence != DisplaySequence()) return;
+  glDeleteTextures(1, &texture);
+  // The name is free for the next texture, which must then be bound anew.
+  if (state.boundTexture == texture) state.boundTexture = 0;
+}
+
+void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
+  BindTexture(texture);
+  Texturing(true);
+  glBegin(GL_QUADS);
+  glTexCoord2f(u0, v0);
+  Vertex(x0, y0, tx, ty);
+  glTexCoord2f(u1, v0);
+  Vertex(x1, y0, tx, ty);
+  glTexCoord2f(u1, v1);
+  Vertex(x1, y1, tx, ty);
+  glTexCoord2f(u0, v1);
+  Vertex(x0, y1, tx, ty);
+  glEnd();
+}
+
+std::vector<Ref<TGraphicsMode>> TGLDrawDriver::GraphicsModes() {
+  return GLDisplayDriver()->GraphicsModes();
+}
+
+Ref<TDisplay> TGLDrawDriver::Attach(intptr_t window, int flags) {
+  const Ref<TDisplay> display = GLDisplayDriver()->Attach(window, flags);
+  if (!display) return nullptr;
+  return WrapDisplay(display, Ref<TDrawDriver>(this));
+}
+
+Ref<TDisplay> TGLDrawDriver::Create(int width, int height, int depth, int hz, int flags) {
+  const Ref<TDisplay> display = GLDisplayDriver()->Create(width, height, depth, hz, flags);
+  if (!display) return nullptr;
+  return WrapDisplay(display, Ref<TDrawDriver>(this));
+}
+
+void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
+  const Ref<TDrawDisplay> draw = Cast<TDrawDisplay>(display);
+  if (!draw) {
+    GLDisplayDriver()->SetDisplay(display);
+    // The layer must not go on drawing into a display that is no longer
+    // the target.
+    SelectDrawDisplay(nullptr);
+    return;
+  }
+  GLDisplayDriver()->SetDisplay(draw->display);
+
+  // Each display has a context of its own: what was cached is not known there.
+  state.blend = 0;
+  state.boundTexture = 0;
+  state.texturing = false;
+  glDisable(GL_TEXTURE_2D);
+
+  const int width = DisplayWidth(), height = DisplayHeight();
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glViewport(0, 0, width, height);
+
+  SelectDrawDisplay(draw);
+  ApplyClip(draw->clipX, draw->clipY, draw->clipWidth, draw->clipHeight);
+  ApplyMatrix(draw->ix, draw->iy, draw->jx, draw->jy);
+  ApplyColor(draw->red, draw->green, draw->blue);
+  ApplyAlpha(draw->alpha);
+}
+
+void TGLDrawDriver::Flip(int sync) { GLDisplayDriver()->Flip(sync); }
+
+Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
+  float u1 = 0, v1 = 0;
+  GLuint texture = 0;
+  {
+    SharedContext shared;
+    texture = detail::MakeFrameTexture(pixmap, flags, u1, v1);
+  }
+  return New<TGLImageFrame>(texture, u1, v1, DisplaySequence());
+}
+
+void TGLDrawDriver::ApplyBlend(int mode) {
+  if (mode == state.blend) return;
+  state.blend = mode;
+  switch (mode) {
+    case BLEND_MASK:
+      glDisable(GL_BLEND);
+      glEnable(GL_ALPHA_TEST);
+      glAlphaFunc(GL_GEQUAL, 0.5f);
+      return;
+    case BLEND_ALPHA:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+      break;
+    case BLEND_LIGHT:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+      break;
+    case BLEND_SHADE:
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_DST_COLOR, GL_ZERO);
+      break;
+    default:
+      glDisable(GL_BLEND);
+      break;
+  }
+  glDisable(GL_ALPHA_TEST);
+}
+
+void TGLDrawDriver::ApplyAlpha(float alpha) {
+  // NaN fails every comparison and becomes 0.
+  if (alpha > 1) {
+    alpha = 1.0f;
+  } else if (!(alpha >= 0)) {
+    alpha = 0.0f;
+  }
+  state.color[3] = static_cast<uint8_t>(alpha * 255);
+  SendColor();
+}
+
+void TGLDrawDriver::ApplyColor(int r, int g, int b) {
+  state.color[0] = ClampByte(r);
+  state.color[1] = ClampByte(g);
+  state.color[2] = ClampByte(b);
+  SendColor();
+}
+
+void TGLDrawDriver::ApplyClearColor(int r, int g, int b) {
+  glClearColor(ClampByte(r) / 255.0f, ClampByte(g) / 255.0f, ClampByte(b) / 255.0f, 1.0f);
+}
+
+void TGLDrawDriver::ApplyClip(int x, int y, int width, int height) {
+  const int displayHeight = DisplayHeight();
+  if (x == 0 && y == 0 && width == DisplayWidth() && height == displayHeight) {
+    glDisable(GL_SCISSOR_TEST);
+    return;
+  }
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(x, displayHeight - y - height, width, height);
+}
+
+void TGLDrawDriver::ApplyMatrix(float ix, float iy, float jx, float jy) {
+  state.ix = ix;
+  state.iy = iy;
+  state.jx = jx;
+  state.jy = jy;
+}
+
+void TGLDrawDriver::ApplyLineWidth(float width) { glLineWidth(width); }
+
+void TGLDrawDriver::ClearBuffer() { glClear(GL_COLOR_BUFFER_BIT); }
+
+void TGLDrawDriver::RenderPoint(float x, float y) {
+  Texturing(false);
+  glBegin(GL_POINTS);
+  glVertex2f(x + 0.5f, y + 0.5f);
+  glEnd();
+}
+
+void TGLDrawDriver::RenderLine(float x0, float y0, float x1, float y1, float tx, float ty) {
+  Texturing(false);
+  glBegin(GL_LINES);
+  Vertex(x0, y0, tx + 0.5f, ty + 0.5f);
+  Vertex(x1, y1, tx + 0.5f, ty + 0.5f);
+  glEnd();
+}
+
+void TGLDrawDriver::RenderRect(float x0, float y0, float x1, float y1, float tx, float ty) {
+  Texturing(false);
+  glBegin(GL_QUADS);
+  Vertex(x0, y0, tx, ty);
+  Vertex(x1, y0, tx, ty);
+  Vertex(x1, y1, tx, ty);
+  Vertex(x0, y1, tx, ty);
+  glEnd();
+}
+
+void TGLDrawDriver::RenderOval(float x0, float y0, float x1, float y1, float tx, float ty) {
+  const float rx = (x1 - x0) * 0.5f, ry = (y1 - y0) * 0.5f;
+  const float cx = x0 + rx, cy = y0 + ry;
+  const float extent = std::fabs(rx) + std::fabs(ry);
+  int n =
+      extent < static_cast<float>(MAX_OVAL_VERTICES) ? static_cast<int>(extent) : MAX_OVAL_VERTICES;
+  if (n < 12) n = 12;
+  n -= n % 4;
+  Texturing(false);
+  glBegin(GL_POLYGON);
+  for (int i = 0; i < n; i++) {
+    const double a = i * 360.0 / n * (std::numbers::pi / 180.0);
+    Vertex(cx + rx * static_cast<float>(std::cos(a)), cy - ry * static_cast<float>(std::sin(a)), tx,
+           ty);
+  }
+  glEnd();
+}
+
+void TGLDrawDriver::RenderPolygon(const std::vector<float>& xy, float hx, float hy, float tx,
+                                  float ty) {
+  if (xy.size() < 6 || xy.size() % 2 != 0) return;
+  Texturing(false);
+  glBegin(GL_POLYGON);
+  for (size_t i = 0; i < xy.size(); i += 2) Vertex(xy[i] + hx, xy[i + 1] + hy, tx, ty);
+  glEnd();
+}
+
+void TGLDrawDriver::BlitPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
+  const int blend = state.blend;
+  Texturing(false);
+  ApplyBlend(BLEND_SOLID);
+  // OpenGL's rows run bottom-up.
+  Ref<TPixmap> rows = MirrorPixmapY(pixmap);
+  if (rows->Format() != PIXFMT_RGBA32) rows = rows->Convert(PIXFMT_RGBA32);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rows->Pitch() / BYTES_PER_PIXEL[PIXFMT_RGBA32]);
+  // From the top-left corner, moved in window pixels: valid also when the
+  // picture starts off screen, where a raster position would be clipped.
+  glRasterPos2i(0, 0);
+  glBitmap(0, 0, 0, 0, static_cast<float>(x), static_cast<float>(-y - rows->Height()), nullptr);
+  glDrawPixels(rows->Width(), rows->Height(), GL_RGBA, GL_UNSIGNED_BYTE, rows->Pixels());
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  ApplyBlend(blend);
+}
+
+Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
+  const int blend = state.blend;
+  ApplyBlend(BLEND_SOLID);
+  const Ref<TPixmap> pixmap = CreatePixmap(width, height, PIXFMT_RGBA32, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, pixmap->Pitch() / BYTES_PER_PIXEL[PIXFMT_RGBA32]);
+  glReadPixels(x, DisplayHeight() - height - y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+               pixmap->Pixels());
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  ApplyBlend(blend);
+  return MirrorPixmapY(pixmap);
+}
+
+Ref<TGLDrawDriver> GLDrawDriver() {
+  static Ref<TGLDrawDriver> driver = New<TGLDrawDriver>();
+  return driver;
+}
+
+void StartGLDraw2D() {
+  static bool started = false;
+  if (!FirstStart(started)) return;
+  StartDraw2D();
+  StartGLDisplay();
+  StartEmbeddedFiles();
+  RegisterEmbeddedFiles(GLDrawTextFontFiles());
+  SelectDisplayDriver(GLDrawDriver(), DF_BACKBUFFER);
+}

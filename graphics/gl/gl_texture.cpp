@@ -1,0 +1,138 @@
+#include "graphics/gl/gl_texture.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "graphics/draw2d/image.h"
+#include "pixmap/pixmap_transform.h"
+#include "runtime/runtime_error.h"
+
+#ifndef GL_CLAMP_TO_EDGE
+#define GL_CLAMP_TO_EDGE 0x812F
+#endif
+
+namespace {
+
+// The largest power of two an int holds; bigger sides are refused by any
+// implementation anyway and are halved from here.
+constexpr int MAX_SIDE = 1 << 30;
+
+int PowerOfTwoAtLeast(int n) {
+  int p = 1;
+  while (p < n && p < MAX_SIDE) p *= 2;
+  return p;
+}
+
+bool ProxyAccepts(int width, int height) {
+  glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  GLint accepted = 0;
+  glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &accepted);
+  return accepted != 0;
+}
+
+Ref<TPixmap> AsRGBA(const Ref<TPixmap>& pixmap) {
+  return pixmap->Format() == PIXFMT_RGBA32 ? pixmap : pixmap->Convert(PIXFMT_RGBA32);
+}
+
+// Calls upload (level, RGBA pixmap) for level 0 and, with mipmaps, every
+// smaller level, each resampled from the one before, with the unpack row
+// length set for the pixmap; the row length is 0 afterwards.
+template <class Upload>
+void ForEachLevel(Ref<TPixmap> level, bool mipmaps, Upload upload) {
+  for (int index = 0;; index++) {
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, level->Pitch() / BYTES_PER_PIXEL[PIXFMT_RGBA32]);
+    upload(index, *level);
+    int w = level->Width(), h = level->Height();
+    if (!mipmaps || (w < 2 && h < 2)) break;
+    if (w >= 2) w /= 2;
+    if (h >= 2) h /= 2;
+    level = ResizePixmap(level, w, h);
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+// The pixmap in the top-left of a tw x th RGBA pixmap, its last column and
+// row repeated once to the right and below; the rest is left undefined.
+Ref<TPixmap> Padded(const Ref<TPixmap>& pixmap, int tw, int th) {
+  const int w = pixmap->Width(), h = pixmap->Height();
+  Ref<TPixmap> padded = CreatePixmap(tw, th, PIXFMT_RGBA32, 4);
+  padded->Paste(*pixmap, 0, 0);
+  if (w < 1 || h < 1) return padded;
+  if (w < tw) padded->Paste(*pixmap->Window(w - 1, 0, 1, h), w, 0);
+  if (h < th) padded->Paste(*pixmap->Window(0, h - 1, w, 1), 0, h);
+  if (w < tw && h < th) padded->Paste(*pixmap->Window(w - 1, h - 1, 1, 1), w, h);
+  return padded;
+}
+
+}  // namespace
+
+void GLAdjustTexSize(int& width, int& height) {
+  width = PowerOfTwoAtLeast(width);
+  height = PowerOfTwoAtLeast(height);
+  while (!ProxyAccepts(width, height)) {
+    if (width == 1 && height == 1) throw RuntimeError("Unable to calculate tex size");
+    if (width > 1) width /= 2;
+    if (height > 1) height /= 2;
+  }
+}
+
+unsigned GLTexFromPixmap(const Ref<TPixmap>& pixmap, int mipmaps) {
+  Ref<TPixmap> rgba = AsRGBA(pixmap);
+  int tw = rgba->Width(), th = rgba->Height();
+  GLAdjustTexSize(tw, th);
+  if (tw != rgba->Width() || th != rgba->Height()) rgba = ResizePixmap(rgba, tw, th);
+
+  GLint bound = 0, rowLength = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  ForEachLevel(rgba, mipmaps != 0, [](int level, const TPixmap& p) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, p.Width(), p.Height(), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, p.Pixels());
+  });
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+  return texture;
+}
+
+namespace detail {
+
+unsigned MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags, float& u1, float& v1) {
+  int tw = pixmap->Width(), th = pixmap->Height();
+  GLAdjustTexSize(tw, th);
+  const int w = std::min(pixmap->Width(), tw), h = std::min(pixmap->Height(), th);
+  Ref<TPixmap> content = pixmap;
+  if (w != pixmap->Width() || h != pixmap->Height()) content = ResizePixmap(pixmap, w, h);
+  const Ref<TPixmap> level0 = w < tw || h < th ? Padded(content, tw, th) : AsRGBA(content);
+
+  const bool mipmapped = flags & IMG_MIPMAPPED;
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                  flags & IMG_FILTERED ? GL_LINEAR : GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                  mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+  // All levels are allocated first, so the texture is complete whatever
+  // happens to the uploads.
+  for (int level = 0, lw = tw, lh = th;; level++) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (!mipmapped || (lw < 2 && lh < 2)) break;
+    if (lw >= 2) lw /= 2;
+    if (lh >= 2) lh /= 2;
+  }
+  ForEachLevel(level0, mipmapped, [](int level, const TPixmap& p) {
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, p.Width(), p.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                    p.Pixels());
+  });
+  u1 = static_cast<float>(w) / static_cast<float>(tw);
+  v1 = static_cast<float>(h) / static_cast<float>(th);
+  return texture;
+}
+
+}  // namespace detail

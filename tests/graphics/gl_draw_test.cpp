@@ -1,0 +1,533 @@
+// The OpenGL 2D driver against a real X server and Mesa: everything is
+// checked on the pixels read back from the back buffer.
+#include <gtest/gtest.h>
+// After GoogleTest, whose names Xlib's macros would replace.
+#include <GL/gl.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "graphics/display/graphics.h"
+#include "graphics/draw2d/draw_primitives.h"
+#include "graphics/draw2d/draw_state.h"
+#include "graphics/draw2d/glyph_font.h"
+#include "graphics/draw2d/image.h"
+#include "graphics/gl/gl_draw.h"
+#include "graphics/gl/gl_draw_text.h"
+#include "graphics/gl/gl_texture.h"
+#include "runtime/runtime_error.h"
+#include "system/system_driver.h"
+#include "system/x11/x11_connection.h"
+#include "tests/support/keep_mesa_loaded.h"
+
+namespace {
+
+constexpr int WIDTH = 320, HEIGHT = 240;
+constexpr uint32_t BLACK = 0x000000, WHITE = 0xffffff, RED = 0xff0000, GREEN = 0x00ff00;
+
+std::string Hex(uint32_t rgb) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%06x", rgb);
+  return text;
+}
+
+#define EXPECT_RGB(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
+
+// The colour of a screen pixel.
+uint32_t At(int x, int y) {
+  return static_cast<uint32_t>(GrabScreenPixmap(x, y, 1, 1)->ReadPixel(0, 0)) & 0xffffff;
+}
+
+void SetColor(uint32_t rgb) { SetDrawColor(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255); }
+
+void Fill(uint32_t rgb) {
+  SetColor(rgb);
+  FillRect(0, 0, WIDTH, HEIGHT);
+}
+
+// An RGBA pixmap whose pixels are argb(x, y).
+template <class F>
+Ref<TPixmap> Painted(int width, int height, F argb) {
+  Ref<TPixmap> pixmap = CreatePixmap(width, height, PIXFMT_RGBA32);
+  for (int y = 0; y < height; y++) {
+    for (int x = 0; x < width; x++) pixmap->WritePixel(x, y, static_cast<int>(argb(x, y)));
+  }
+  return pixmap;
+}
+
+Ref<TGLImageFrame> GLFrame(const Ref<TImage>& image) {
+  return Cast<TGLImageFrame>(image->Frame(0));
+}
+
+class GLDraw : public testing::Test {
+ protected:
+  void SetUp() override {
+    StartSystem();
+    StartGLDraw2D();
+    if (!X11Display()) GTEST_SKIP() << "No X server could be opened; set DISPLAY to one (an Xvfb)";
+    Open(WIDTH, HEIGHT);
+  }
+  void TearDown() override {
+    if (!X11Display()) return;
+    KeepMesaLoaded();
+    CloseOpenedDisplay();
+  }
+  static void Open(int width, int height) {
+    SelectDisplayDriver(GLDrawDriver(), DF_BACKBUFFER);
+    OpenDisplay(width, height, 0, 0, 0);
+    ASSERT_TRUE(CurrentDrawDisplay());
+  }
+};
+
+TEST_F(GLDraw, ANewDisplayStartsBlackWithWhiteMaskedDrawingOverAllOfIt) {
+  const Ref<TPixmap> screen = GrabScreenPixmap(0, 0, WIDTH, HEIGHT);
+  int nonBlack = 0;
+  for (int y = 0; y < HEIGHT; y++) {
+    for (int x = 0; x < WIDTH; x++) nonBlack += (screen->ReadPixel(x, y) & 0xffffff) != 0;
+  }
+  EXPECT_EQ(nonBlack, 0);
+  // And the other buffer too.
+  FlipDisplay(0);
+  EXPECT_RGB(BLACK, At(WIDTH - 1, HEIGHT - 1));
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  EXPECT_TRUE(glIsEnabled(GL_ALPHA_TEST));
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  GLfloat color[4] = {};
+  glGetFloatv(GL_CURRENT_COLOR, color);
+  EXPECT_EQ((std::vector<float>(color, color + 4)), (std::vector<float>{1, 1, 1, 1}));
+  FillRect(0, 0, 1, 1);
+  EXPECT_RGB(WHITE, At(0, 0));
+}
+
+TEST_F(GLDraw, RectanglesHangFromTheHandleAndTurnAndScaleWithTheMatrix) {
+  SetColor(RED);
+  SetDrawHandle(16, 16);
+  FillRect(100, 100, 32, 32);
+  EXPECT_RGB(RED, At(84, 84));
+  EXPECT_RGB(RED, At(115, 115));
+  EXPECT_RGB(BLACK, At(83, 100));
+  EXPECT_RGB(BLACK, At(100, 83));
+  EXPECT_RGB(BLACK, At(116, 116));
+
+  ClearScreen();
+  SetDrawHandle(0, 0);
+  SetDrawOrigin(10, 0);
+  SetDrawRotation(90);
+  // Local x runs down the screen, local y to the left.
+  FillRect(100, 100, 20, 10);
+  EXPECT_RGB(RED, At(105, 119));
+  EXPECT_RGB(RED, At(100, 100));
+  EXPECT_RGB(BLACK, At(111, 105));
+  EXPECT_RGB(BLACK, At(105, 121));
+
+  ClearScreen();
+  SetDrawOrigin(0, 0);
+  SetDrawTransform(0, 2, 3);
+  FillRect(10, 10, 5, 5);
+  EXPECT_RGB(RED, At(10, 10));
+  EXPECT_RGB(RED, At(19, 24));
+  EXPECT_RGB(BLACK, At(20, 24));
+  EXPECT_RGB(BLACK, At(19, 25));
+}
+
+TEST_F(GLDraw, PointsLinesOvalsAndPolygons) {
+  SetDrawRotation(45);
+  SetDrawHandle(3, 3);
+  SetDrawOrigin(1, 1);
+  PlotPoint(4, 5);
+  EXPECT_RGB(WHITE, At(5, 6));
+  EXPECT_RGB(BLACK, At(4, 6));
+  EXPECT_RGB(BLACK, At(5, 5));
+
+  ClearScreen();
+  SetDrawTransform(0, 1, 1);
+  SetDrawHandle(0, 0);
+  SetDrawOrigin(0, 0);
+  DrawLineSegment(10, 20, 30, 20, 1);
+  EXPECT_RGB(WHITE, At(10, 20));
+  EXPECT_RGB(WHITE, At(20, 20));
+  EXPECT_RGB(WHITE, At(30, 20));
+  EXPECT_RGB(BLACK, At(20, 21));
+  EXPECT_RGB(BLACK, At(31, 20));
+
+  ClearScreen();
+  FillOval(100, 100, 40, 20);
+  EXPECT_RGB(WHITE, At(120, 110));
+  EXPECT_RGB(WHITE, At(101, 110));
+  EXPECT_RGB(BLACK, At(101, 101));
+  EXPECT_RGB(BLACK, At(138, 118));
+
+  ClearScreen();
+  FillPolygon({200, 100, 240, 100, 200, 140});
+  EXPECT_RGB(WHITE, At(205, 105));
+  EXPECT_RGB(BLACK, At(235, 135));
+  ClearScreen();
+  FillPolygon({200, 100, 240, 100, 200});
+  FillPolygon({200, 100, 240, 100});
+  EXPECT_RGB(BLACK, At(205, 101));
+}
+
+// The number of vertices of each polygon that the driver sends.
+std::vector<int> PolygonSizes(void (*draw)()) {
+  std::vector<GLfloat> feedback(1 << 16);
+  glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_2D, feedback.data());
+  glRenderMode(GL_FEEDBACK);
+  draw();
+  const int count = glRenderMode(GL_RENDER);
+  std::vector<int> sizes;
+  for (int i = 0; i < count;) {
+    if (feedback[i] == GL_POLYGON_TOKEN) {
+      const int n = static_cast<int>(feedback[i + 1]);
+      sizes.push_back(n);
+      i += 2 + 2 * n;
+    } else {
+      ADD_FAILURE() << "token " << feedback[i];
+      break;
+    }
+  }
+  return sizes;
+}
+
+TEST_F(GLDraw, OvalsHaveAVertexPerPixelOfRadiusInFours) {
+  // Feedback reports triangles of the polygon at least as one polygon each;
+  // counting the vertices sent needs a polygon that is not split, so the
+  // sizes are summed back up over the fan.
+  const auto vertices = [](void (*draw)()) {
+    int total = 0;
+    const std::vector<int> sizes = PolygonSizes(draw);
+    for (int n : sizes) total += n;
+    // A fan of t triangles over v vertices: t = v - 2.
+    return sizes.size() == 1 ? total : static_cast<int>(sizes.size()) + 2;
+  };
+  EXPECT_EQ(vertices([] { FillOval(50, 50, 10, 10); }), 12);
+  EXPECT_EQ(vertices([] { FillOval(50, 50, 100, 60); }), 80);
+  EXPECT_EQ(vertices([] { FillOval(50, 50, 31, 31); }), 28);
+}
+
+TEST_F(GLDraw, ClippingScissorsEverythingButTheClipRectangle) {
+  SetClipRect(10, 20, 100, 50);
+  GLint box[4] = {};
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  EXPECT_EQ((std::vector<int>(box, box + 4)), (std::vector<int>{10, HEIGHT - 70, 100, 50}));
+  EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+  Fill(RED);
+  EXPECT_RGB(RED, At(10, 20));
+  EXPECT_RGB(RED, At(109, 69));
+  EXPECT_RGB(BLACK, At(9, 20));
+  EXPECT_RGB(BLACK, At(10, 19));
+  EXPECT_RGB(BLACK, At(110, 69));
+  EXPECT_RGB(BLACK, At(109, 70));
+  // Clearing keeps to the clip rectangle too.
+  SetClearColor(0, 255, 0);
+  ClearScreen();
+  EXPECT_RGB(GREEN, At(50, 50));
+  EXPECT_RGB(BLACK, At(5, 5));
+  SetClipRect(0, 0, WIDTH, HEIGHT);
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  EXPECT_RGB(BLACK, At(0, 0));
+}
+
+TEST_F(GLDraw, BlendModesMixAsTheirNamesSay) {
+  struct Case {
+    int blend;
+    uint32_t background, color;
+    float alpha;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {BLEND_SOLID, 0x204060, 0x808080, 0.5f, 0x808080},
+      {99, 0x204060, 0x808080, 0.5f, 0x808080},
+      // Alpha 0.5 sends 127: 0x80 * 127/255 + 0x40 * 128/255 = 0x60.
+      {BLEND_ALPHA, 0x004080, 0x8080ff, 0.5f, 0x3f60bf},
+      {BLEND_LIGHT, 0x204060, 0x808080, 0.5f, 0x5f7f9f},
+      {BLEND_LIGHT, 0xc0c0c0, 0xffffff, 1.0f, 0xffffff},
+      {BLEND_SHADE, 0x80ff40, 0x8080ff, 1.0f, 0x408040},
+  };
+  for (const Case& c : cases) {
+    SetBlendMode(BLEND_SOLID);
+    SetDrawAlpha(1);
+    Fill(c.background);
+    SetBlendMode(c.blend);
+    SetDrawAlpha(c.alpha);
+    SetColor(c.color);
+    FillRect(10, 10, 4, 4);
+    const uint32_t got = At(11, 11);
+    for (int shift : {0, 8, 16}) {
+      EXPECT_NEAR(static_cast<int>(got >> shift & 255), static_cast<int>(c.expected >> shift & 255),
+                  1)
+          << "blend " << c.blend << ": " << Hex(got);
+    }
+  }
+}
+
+TEST_F(GLDraw, MaskingDrawsTexelsOfAlphaFromOneHalf) {
+  const Ref<TImage> image =
+      LoadImageFrom(Painted(4, 1, [](int x, int) { return (126u + x) << 24 | 0xffffff; }), 0);
+  SetBlendMode(BLEND_MASK);
+  DrawImageFrame(image, 10, 10, 0);
+  EXPECT_RGB(BLACK, At(10, 10));  // 126
+  EXPECT_RGB(BLACK, At(11, 10));  // 127
+  EXPECT_RGB(WHITE, At(12, 10));  // 128
+  EXPECT_RGB(WHITE, At(13, 10));  // 129
+
+  // The drawing alpha counts as well: modulated below one half, nothing shows.
+  ClearScreen();
+  SetDrawAlpha(0.4f);
+  DrawImageFrame(image, 10, 10, 0);
+  EXPECT_RGB(BLACK, At(13, 10));
+}
+
+TEST_F(GLDraw, AlphaAndColoursAreClampedWhenApplied) {
+  GLfloat color[4] = {};
+  const auto current = [&] {
+    glGetFloatv(GL_CURRENT_COLOR, color);
+    return std::vector<int>{
+        static_cast<int>(color[0] * 255 + 0.5f), static_cast<int>(color[1] * 255 + 0.5f),
+        static_cast<int>(color[2] * 255 + 0.5f), static_cast<int>(color[3] * 255 + 0.5f)};
+  };
+  SetDrawColor(300, -5, 7);
+  SetDrawAlpha(1.5f);
+  EXPECT_EQ(current(), (std::vector<int>{255, 0, 7, 255}));
+  SetDrawAlpha(-0.2f);
+  EXPECT_EQ(current()[3], 0);
+  SetDrawAlpha(0.5f);
+  EXPECT_EQ(current()[3], 127);
+  SetDrawAlpha(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_EQ(current()[3], 0);
+  SetClearColor(-1, 999, 128);
+  glGetFloatv(GL_COLOR_CLEAR_VALUE, color);
+  EXPECT_EQ((std::vector<float>(color, color + 4)), (std::vector<float>{0, 1, 128 / 255.0f, 1}));
+}
+
+TEST_F(GLDraw, ImagesArePlacedByAnchorOriginRotationAndScale) {
+  // Red left half, green right half.
+  const Ref<TImage> image = LoadImageFrom(
+      Painted(16, 8, [](int x, int) { return x < 8 ? 0xffff0000u : 0xff00ff00u; }), 0);
+  SetImageAnchor(image, 8, 8);
+  SetDrawOrigin(2, 3);
+  DrawImageFrame(image, 100, 100, 0);
+  EXPECT_RGB(RED, At(94, 95));
+  EXPECT_RGB(RED, At(101, 102));
+  EXPECT_RGB(GREEN, At(102, 95));
+  EXPECT_RGB(GREEN, At(109, 102));
+  EXPECT_RGB(BLACK, At(93, 95));
+  EXPECT_RGB(BLACK, At(110, 95));
+  EXPECT_RGB(BLACK, At(100, 103));
+
+  ClearScreen();
+  SetDrawOrigin(0, 0);
+  SetImageAnchor(image, 0, 0);
+  SetDrawRotation(90);
+  DrawImageFrame(image, 100, 100, 0);
+  // Turned a quarter clockwise: red on top, green below, reaching left.
+  EXPECT_RGB(RED, At(95, 103));
+  EXPECT_RGB(GREEN, At(95, 112));
+  EXPECT_RGB(BLACK, At(101, 103));
+
+  ClearScreen();
+  SetDrawTransform(0, 2, 2);
+  DrawImageFrame(image, 0, 0, 0);
+  EXPECT_RGB(RED, At(15, 15));
+  EXPECT_RGB(GREEN, At(16, 15));
+  EXPECT_RGB(GREEN, At(31, 15));
+  EXPECT_RGB(BLACK, At(32, 15));
+
+  ClearScreen();
+  SetDrawTransform(0, 1, 1);
+  DrawImageFrameScaled(image, 0, 0, 32, 4, 0);
+  EXPECT_RGB(RED, At(15, 3));
+  EXPECT_RGB(GREEN, At(16, 3));
+  EXPECT_RGB(BLACK, At(16, 4));
+}
+
+TEST_F(GLDraw, TexturesArePowersOfTwoWithTheLastRowAndColumnRepeated) {
+  const Ref<TImage> image = LoadImageFrom(
+      Painted(100, 60, [](int x, int y) { return 0xff000000u | x << 8 | y; }), IMG_FILTERED);
+  const Ref<TGLImageFrame> frame = GLFrame(image);
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->u1, 0.78125f);
+  EXPECT_EQ(frame->v1, 0.9375f);
+  EXPECT_EQ(frame->u0 + frame->v0, 0);
+  EXPECT_EQ(frame->sequence, DisplaySequence());
+  glBindTexture(GL_TEXTURE_2D, frame->texture);
+  GLint w = 0, h = 0;
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+  EXPECT_EQ(w * 1000 + h, 128064);
+  std::vector<uint8_t> texels(128 * 64 * 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+  const auto texel = [&](int x, int y) {
+    const uint8_t* p = &texels[(static_cast<size_t>(y) * 128 + x) * 4];
+    return std::vector<int>{p[1], p[2], p[3]};
+  };
+  EXPECT_EQ(texel(99, 10), (std::vector<int>{99, 10, 255}));
+  EXPECT_EQ(texel(100, 10), texel(99, 10));
+  EXPECT_EQ(texel(20, 60), texel(20, 59));
+  EXPECT_EQ(texel(100, 60), texel(99, 59));
+  GLint magnify = 0, minify = 0;
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &magnify);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minify);
+  EXPECT_EQ(magnify, GL_LINEAR);
+  EXPECT_EQ(minify, GL_NEAREST);
+
+  const Ref<TImage> square = LoadImageFrom(Painted(64, 64, [](int, int) { return ~0u; }), 4);
+  EXPECT_EQ(GLFrame(square)->u1, 1.0f);
+  EXPECT_EQ(GLFrame(square)->v1, 1.0f);
+  glBindTexture(GL_TEXTURE_2D, GLFrame(square)->texture);
+  glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minify);
+  EXPECT_EQ(minify, GL_LINEAR_MIPMAP_LINEAR);
+  glGetTexLevelParameteriv(GL_TEXTURE_2D, 6, GL_TEXTURE_WIDTH, &w);
+  EXPECT_EQ(w, 1);
+  glBindTexture(GL_TEXTURE_2D, 0);
+
+  // Drawn unscaled, the padding never shows.
+  DrawImageFrame(image, 0, 0, 0);
+  EXPECT_RGB(0x006300 | 59, At(99, 59));
+  EXPECT_RGB(BLACK, At(100, 59));
+  EXPECT_RGB(BLACK, At(99, 60));
+}
+
+TEST_F(GLDraw, TexturesTooWideForOpenGLAreHalvedAndResampled) {
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+  int w = largest + 1, h = 3;
+  GLAdjustTexSize(w, h);
+  EXPECT_EQ(w, largest);
+  EXPECT_EQ(h, 2);  // 4 halved along with the width
+  w = 100;
+  h = 1;
+  GLAdjustTexSize(w, h);
+  EXPECT_EQ(w * 10 + h, 1281);
+
+  const Ref<TImage> wide = LoadImageFrom(Painted(largest + 8, 1, [](int, int) { return ~0u; }), 0);
+  const Ref<TGLImageFrame> frame = GLFrame(wide);
+  EXPECT_EQ(frame->u1, 1.0f);
+  EXPECT_EQ(frame->v1, 1.0f);
+}
+
+TEST_F(GLDraw, TilesStartOnTheImagesGridLeftOfTheClipRectangle) {
+  // Each texel column's red is its column number.
+  const Ref<TImage> image =
+      LoadImageFrom(Painted(64, 64, [](int x, int y) { return 0xff000000u | x << 16 | y; }), 0);
+  SetClipRect(0, 0, 200, 100);
+  SetDrawRotation(30);
+  TileImageFrame(image, -127, 0, 0);
+  EXPECT_RGB(0x3f0000, At(0, 0));
+  EXPECT_RGB(0x000000, At(1, 0));
+  EXPECT_RGB(0x060000 | 35, At(199, 99));
+  EXPECT_RGB(BLACK, At(200, 0));
+
+  TileImageFrame(image, -64, -10, 0);
+  EXPECT_RGB(0x00000a, At(0, 0));
+  EXPECT_RGB(0x3f0000 | 9, At(63, 63));
+  // The rotation is back for what follows.
+  float ix = 0, iy = 0;
+  EXPECT_EQ(GetDrawRotation(), 30);
+  ix = CurrentDrawDisplay()->ix;
+  iy = CurrentDrawDisplay()->iy;
+  EXPECT_NEAR(ix, 0.866f, 1e-3);
+  EXPECT_NEAR(iy, -0.5f, 1e-3);
+}
+
+TEST_F(GLDraw, TextIsDrawnInTheColourEightPixelsAGlyph) {
+  EXPECT_EQ(MeasureTextWidth("Hello"), 40);
+  EXPECT_EQ(MeasureTextHeight("Hello"), 16);
+  SetColor(RED);
+  DrawString("  ", 10, 10);
+  const auto setIn = [](int x0, int y0, int w, int h) {
+    const Ref<TPixmap> area = GrabScreenPixmap(x0, y0, w, h);
+    int set = 0;
+    for (int y = 0; y < h; y++) {
+      for (int x = 0; x < w; x++) {
+        const uint32_t p = static_cast<uint32_t>(area->ReadPixel(x, y)) & 0xffffff;
+        EXPECT_TRUE(p == 0 || p == RED) << Hex(p);
+        set += p != 0;
+      }
+    }
+    return set;
+  };
+  EXPECT_EQ(setIn(0, 0, 60, 40), 0);
+  DrawString(" A\nB", 10, 10);
+  EXPECT_EQ(setIn(10, 10, 8, 16), 0);
+  EXPECT_GT(setIn(18, 10, 8, 16), 0);
+  EXPECT_GT(setIn(26, 10, 8, 16), 0);  // the newline has no glyph and no width
+  EXPECT_EQ(setIn(34, 0, 30, 40) + setIn(0, 0, 10, 40) + setIn(10, 26, 30, 10), 0);
+}
+
+TEST_F(GLDraw, PixmapsGoToTheScreenAndComeBackUnchanged) {
+  const Ref<TPixmap> picture = Painted(30, 20, [](int x, int y) {
+    return 0xff000000u | (x * 8) << 16 | (y * 12) << 8 | ((x + y) * 3);
+  });
+  SetBlendMode(BLEND_ALPHA);
+  DrawPixmapAt(picture, 10, 10);
+  const Ref<TPixmap> back = GrabScreenPixmap(10, 10, 30, 20);
+  int differing = 0;
+  for (int y = 0; y < 20; y++) {
+    for (int x = 0; x < 30; x++) differing += back->ReadPixel(x, y) != picture->ReadPixel(x, y);
+  }
+  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(GetBlendMode(), BLEND_ALPHA);
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
+
+  // Starting off screen, the rest still lands where it belongs.
+  ClearScreen();
+  DrawPixmapAt(picture, -5, -4);
+  EXPECT_EQ(static_cast<uint32_t>(At(0, 0)),
+            static_cast<uint32_t>(picture->ReadPixel(5, 4)) & 0xffffff);
+  EXPECT_EQ(static_cast<uint32_t>(At(24, 15)),
+            static_cast<uint32_t>(picture->ReadPixel(29, 19)) & 0xffffff);
+  EXPECT_RGB(BLACK, At(25, 15));
+
+  // Grabbed frames take what is on screen.
+  const Ref<TImage> grabbed = NewImage(4, 4, 1, 0);
+  GrabImageFrame(grabbed, 0, 0, 0);
+  EXPECT_EQ(LockImageFrame(grabbed, 0, 1, 0)->ReadPixel(3, 3), picture->ReadPixel(8, 7));
+}
+
+TEST_F(GLDraw, FramesAreMadeAgainForANewDisplay) {
+  const Ref<TImage> image = LoadImageFrom(Painted(8, 8, [](int, int) { return 0xff00ff00u; }), 0);
+  DrawImageFrame(image, 0, 0, 0);
+  const Ref<TImageFrame> first = image->Frame(0);
+  EXPECT_EQ(image->Frame(0), first);
+  EXPECT_RGB(GREEN, At(7, 7));
+
+  CloseOpenedDisplay();
+  Open(WIDTH, HEIGHT);
+  EXPECT_RGB(BLACK, At(7, 7));
+  DrawImageFrame(image, 0, 0, 0);
+  EXPECT_NE(image->Frame(0), first);
+  EXPECT_RGB(GREEN, At(7, 7));
+
+  // A frame dropped while its display is current gives its texture back,
+  // and the next texture, which may get the same name, is bound anew.
+  const GLuint name = GLFrame(image)->texture;
+  LockImageFrame(image, 0, 0, 1)->WritePixel(0, 0, static_cast<int>(0xffff0000u));
+  EXPECT_FALSE(glIsTexture(name));
+  DrawImageFrame(image, 0, 0, 0);
+  EXPECT_RGB(RED, At(0, 0));
+  EXPECT_RGB(GREEN, At(1, 0));
+}
+
+TEST_F(GLDraw, QuickTextLeavesTheStateAsItWas) {
+  glColor4ub(0, 255, 0, 255);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  GLDrawText(" A", 20, 30);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  GLint bound = -1, mode = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  glGetIntegerv(GL_MATRIX_MODE, &mode);
+  EXPECT_EQ(bound, 0);
+  EXPECT_EQ(mode, GL_MODELVIEW);
+  const Ref<TPixmap> area = GrabScreenPixmap(20, 30, 16, 16);
+  int left = 0, right = 0;
+  for (int y = 0; y < 16; y++) {
+    for (int x = 0; x < 16; x++) (x < 8 ? left : right) += (area->ReadPixel(x, y) & 0xffffff) != 0;
+  }
+  EXPECT_EQ(left, 0);
+  EXPECT_GT(right, 0);
+}
+
+}  // namespace
