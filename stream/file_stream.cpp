@@ -44,18 +44,20 @@ int TFileStream::Seek(int pos) {
   return position_;
 }
 
+// A full disk often shows only when the buffered bytes go out, so both report
+// that as -1 rather than succeed silently.
 int TFileStream::Flush() {
-  if (file_) std::fflush(file_);
+  if (file_ && std::fflush(file_) != 0) return -1;
   return 0;
 }
 
 int TFileStream::Close() {
   if (!file_) return 0;
-  Flush();
-  std::fclose(file_);
+  const int flushed = Flush();
+  const int closed = std::fclose(file_);
   file_ = nullptr;
   position_ = size_ = 0;
-  return 0;
+  return flushed != 0 || closed != 0 ? -1 : 0;
 }
 
 int TFileStream::Read(void* buf, int count) {

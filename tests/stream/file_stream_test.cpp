@@ -107,3 +107,14 @@ TEST(FileStream, ACharacterWithALowByteOfZeroNamesNoFile) {
   // Its bytes would read "a", NUL, "b": the path must not open "a".
   EXPECT_FALSE(OpenReadStream(String((dir / "a").c_str()) + String::Chr(0x100) + "b"));
 }
+
+TEST(FileStream, AFullDiskIsReportedWhenTheBytesGoOut) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  Ref<TFileStream> full = TFileStream::Open("/dev/full", 0, 1);
+  ASSERT_TRUE(full);
+  full->WriteLine("a line that the buffer takes");
+  EXPECT_EQ(full->Flush(), -1);
+  full->WriteLine("and another");
+  EXPECT_EQ(full->Close(), -1);
+  EXPECT_EQ(full->Close(), 0) << "closed already";
+}
