@@ -322,6 +322,27 @@ int ChangeDirectory(const String& path) {
   return chdir(native.c_str()) == 0 ? 1 : 0;
 }
 
+String ProgramFile() {
+  const std::string path = detail::ProgramFilePath();
+  return path.empty() ? String() : Normalized(String::FromBytes(path), false);
+}
+
+namespace {
+String launchDirectory;
+}
+
+String LaunchDirectory() {
+  return launchDirectory.IsEmpty() ? CurrentDirectory() : launchDirectory;
+}
+
+int EnterProgramFolder() {
+  launchDirectory = CurrentDirectory();
+  const String program = ProgramFile();
+  if (program.IsEmpty()) return 0;
+  const String folder = ParentDirectory(program);
+  return folder == String(BAD_DIR) ? 0 : ChangeDirectory(folder);
+}
+
 TDirectory::~TDirectory() = default;
 
 Ref<TDirectory> OpenDirectory(const String& path) {

@@ -80,6 +80,14 @@ int DeleteDirectory(const String& path, bool recurse);
 String CurrentDirectory();
 // 1 on success.
 int ChangeDirectory(const String& path);
+// The running program's file as an absolute path, or the empty string.
+String ProgramFile();
+// The directory current when the program started, before it moved to its
+// own folder with EnterProgramFolder; the current one if it never did.
+String LaunchDirectory();
+// Remembers the launch directory and makes the program's folder current.
+// 1 on success.
+int EnterProgramFolder();
 
 // An open directory listing. It closes at CloseDirectory, or when the last
 // reference goes.

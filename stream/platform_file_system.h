@@ -34,4 +34,7 @@ bool RenameEntry(const std::string& from, const std::string& to);
 // Lines end in CR LF already; the C runtime must not add another CR.
 void UseBinaryStandardOutput();
 
+// The running program's file, or the empty string when it cannot be found.
+std::string ProgramFilePath();
+
 }  // namespace detail

@@ -46,4 +46,12 @@ bool RenameEntry(const std::string& from, const std::string& to) {
 
 void UseBinaryStandardOutput() {}
 
+std::string ProgramFilePath() {
+  std::string path(4096, '\0');
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<size_t>(length) >= path.size()) return std::string();
+  path.resize(static_cast<size_t>(length));
+  return path;
+}
+
 }  // namespace detail

@@ -53,4 +53,12 @@ bool RenameEntry(const std::string& from, const std::string& to) {
 
 void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
+std::string ProgramFilePath() {
+  std::string path(MAX_PATH, '\0');
+  const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size()) return std::string();
+  path.resize(length);
+  return path;
+}
+
 }  // namespace detail

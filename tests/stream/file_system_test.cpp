@@ -258,3 +258,17 @@ TEST(FileSystem, FindsPathsRegardlessOfCase) {
   EXPECT_EQ(FindCasedPath((root + "/gfx/small/grass.png").c_str()), "");
   EXPECT_EQ(FindCasedPath((root + "/nothing").c_str()), "");
 }
+
+TEST(FileSystem, TheProgramMovesToItsOwnFolderAndRemembersWhereItStarted) {
+  TempDir dir;
+  const String start = CurrentDirectory();
+  ASSERT_EQ(ChangeDirectory(String::FromBytes(dir.path())), 1);
+  const String launched = CurrentDirectory();
+  const String program = ProgramFile();
+  ASSERT_FALSE(program.IsEmpty());
+  EXPECT_EQ(FileType(program), FILETYPE_FILE);
+  EXPECT_EQ(EnterProgramFolder(), 1);
+  EXPECT_EQ(CurrentDirectory(), ParentDirectory(program));
+  EXPECT_EQ(LaunchDirectory(), launched);
+  ChangeDirectory(start);
+}
