@@ -1,0 +1,192 @@
+#include "game/game_loop.h"
+
+#include <atomic>
+#include <csignal>
+
+#include "GameFiles.h"
+#include "game/bitmap_font.h"
+#include "game/game_files.h"
+#include "game/game_state.h"
+#include "game/hall_of_fame.h"
+#include "game/items.h"
+#include "game/playing_sound.h"
+#include "game/random.h"
+#include "game/screens.h"
+#include "game/settings.h"
+#include "game/zorp.h"
+#include "graphics/display/graphics.h"
+#include "graphics/dx7/dx7_draw.h"
+#include "graphics/gl/gl_draw.h"
+#include "runtime/program.h"
+#include "runtime/runtime_error.h"
+#include "stream/embedded_file.h"
+#include "system/polled_input.h"
+#include "system/system_driver.h"
+
+namespace {
+
+std::atomic<bool> quitRequested{false};
+Ref<TPlayingSound> music;
+
+void OnTerminate(int) { quitRequested = true; }
+
+void TitleTick() {
+  GameGlobals& g = Game();
+  if (g.glAvailable && g.dx7Available && TakeKeyHits(KEY_G)) g.switchRequested = true;
+  if (TakeKeyHits(KEY_SPACE)) {
+    g.state = GetReady;
+    StartNewGame();
+    ClearKeys();
+  } else if (TakeKeyHits(KEY_ESCAPE)) {
+    g.state = Quit;
+    g.leaveTicks = true;
+  } else if (TakeKeyHits(KEY_M)) {
+    g.musicOn = !g.musicOn;
+    if (music && music->channel) {
+      if (g.musicOn) {
+        ResumeChannel(music->channel);
+      } else {
+        PauseChannel(music->channel);
+      }
+    }
+  }
+}
+
+void PlayingTick() {
+  GameGlobals& g = Game();
+  if (g.paused) {
+    if (TakeKeyHits(KEY_P) || TakeKeyHits(KEY_SPACE)) {
+      g.paused = 0;
+    } else if (TakeKeyHits(KEY_ESCAPE)) {
+      g.state = RankCheck;
+      ClearKeys();
+    }
+    return;
+  }
+  TZorpSegment::Update();
+  NumberItem().Update();
+  BonusStar().Update();
+  if (TakeKeyHits(KEY_ESCAPE)) {
+    g.state = RankCheck;
+  } else if (TakeKeyHits(KEY_P) || TakeKeyHits(KEY_LALT)) {
+    g.paused = 1;
+    ClearKeys();
+  }
+}
+
+void DyingTick() {
+  GameGlobals& g = Game();
+  --g.deathCounter;
+  g.gameOverAlpha = g.gameOverAlpha >= 1 ? 1 : g.gameOverAlpha + 0.004f;
+  if (g.deathCounter == 0) {
+    g.state = RankCheck;
+    ClearKeys();
+  }
+}
+
+void ChooseDisplayDepth() {
+  GameGlobals& g = Game();
+  for (int depth : {32, 24, 16}) {
+    if (DisplayModeExists(800, 600, depth, 0)) {
+      g.displayDepth = depth;
+      return;
+    }
+  }
+  throw RuntimeError("This game requires a 16 bit graphics card or higher.");
+}
+
+Ref<TSound> Sound(const char* url, int flags) {
+  Ref<TSound> sound = LoadSound(url, flags);
+  if (!sound) throw RuntimeError("Failed to load sound!");
+  return sound;
+}
+
+void StartUp() {
+  GameGlobals& g = Game();
+  RegisterEmbeddedFiles(GameFiles());
+  ChooseDisplayDepth();
+  g.glAvailable = GLDrawDriver() ? 1 : 0;
+  g.dx7Available = DX7DrawDriver() ? 1 : 0;
+  ChooseGameFileFolder();
+  ChooseDisplayDriver(GameFileToRead("config.ini"));
+  g.backgroundImage = NewImage(800, 600, 1, -1);
+  ReadScores(GameFileToRead("scores.dat"));
+  SeedRandom(ClockMillis());
+  OpenGameDisplay(ChooseRefreshRate(75));
+  LoadGameImages(0);
+  g.sounds.number = Sound("incbin::sfx/number.wav", 0);
+  g.sounds.bonus = Sound("incbin::sfx/bonus.wav", 0);
+  g.sounds.death = Sound("incbin::sfx/death.wav", 0);
+  g.sounds.music = Sound("incbin::music/son.ogg", 1);
+  MeasureFonts(g.images.font, g.images.digits);
+  ClearKeys();
+  music = TPlayingSound::Play(g.sounds.music, 1.0f, 0);
+  g.frameClock = g.nextTick = ClockMillis();
+}
+
+}  // namespace
+
+void RequestQuit() { quitRequested = true; }
+
+void GameTick() {
+  switch (Game().state) {
+    case Title:
+      TitleTick();
+      break;
+    case Playing:
+      PlayingTick();
+      break;
+    case Dying:
+      DyingTick();
+      break;
+    case RankCheck:
+      RankCheckTick();
+      break;
+    case NameEntry:
+      NameEntryTick();
+      break;
+    case GetReady:
+      GetReadyTick();
+      break;
+    default:
+      break;
+  }
+}
+
+void RunFrameTicks() {
+  GameGlobals& g = Game();
+  g.switchRequested = false;
+  g.leaveTicks = false;
+  g.ticksThisFrame = 0;
+  g.frameClock = ClockMillis();
+  // Closing the window ends the game as Escape on the title screen does.
+  if (TakeQuitRequest() || quitRequested) g.state = Quit;
+  while (g.state < Quit && g.nextTick <= g.frameClock) {
+    GameTick();
+    if (g.leaveTicks) break;
+    g.nextTick += TICK_MILLIS;
+    if (++g.ticksThisFrame >= MAX_TICKS_PER_FRAME) break;
+  }
+}
+
+void EndFrame() {
+  GameGlobals& g = Game();
+  const int now = ClockMillis();
+  if (now < g.frameClock) g.nextTick = now;
+  if (g.switchRequested) SwitchDisplayDriver();
+  TPlayingSound::ReapFinished();
+}
+
+void RunGame() {
+  static bool started = false;
+  if (!FirstStart(started)) return;
+  std::signal(SIGTERM, OnTerminate);
+  StartUp();
+  while (Game().state < Quit) {
+    RunFrameTicks();
+    DrawFrame();
+    EndFrame();
+  }
+  WriteScores(GameFileToWrite("scores.dat"));
+  WriteSettings(GameFileToWrite("config.ini"));
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The game's control routine: start-up, the fixed-step main loop over the
+// seven states, and saving at the end.
+
+// Ticks are 4 ms apart; a frame runs at most 13 of them and leaves the rest
+// of a backlog to later frames.
+constexpr int TICK_MILLIS = 4;
+constexpr int MAX_TICKS_PER_FRAME = 13;
+
+// Runs the whole game; returns when the player quits, after saving.
+void RunGame();
+
+// One logic tick of the current state.
+void GameTick();
+// The ticks due at the frame's clock reading, as many as one frame may run.
+void RunFrameTicks();
+// The end of a frame after it was drawn: the clock-wrap rule, a requested
+// driver switch and reaping finished sounds.
+void EndFrame();
+
+// A request to end the program as Escape on the title screen does (the
+// window closed, or SIGTERM).
+void RequestQuit();

@@ -1,0 +1,20 @@
+#pragma once
+// The display driver in use, remembered in config.ini (four bytes: the
+// driver flag as a little-endian int; 0 OpenGL, anything else DirectX 7),
+// switching drivers, and the refresh rate chosen at start.
+
+#include <vector>
+
+#include "runtime/string.h"
+
+// Selects the driver config.ini names when it is available, else DirectX 7
+// when available, else OpenGL; sets driverFlag to match.
+void ChooseDisplayDriver(const String& path);
+bool WriteSettings(const String& path);
+// Closes the display, selects the other driver, opens the display again and
+// loads every image again.
+void SwitchDisplayDriver();
+// The highest rate not above preferred among those of up to 16 800 x 600
+// modes at the game's depth, else the lowest; preferred when there is none.
+int ChooseRefreshRate(int preferred);
+int ChooseRefreshRate(std::vector<int> rates, int preferred);
