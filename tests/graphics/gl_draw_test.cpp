@@ -498,6 +498,22 @@ TEST_F(GLDraw, FramesAreMadeAgainForANewDisplay) {
   EXPECT_RGB(GREEN, At(1, 0));
 }
 
+TEST_F(GLDraw, PixelTransfersKeepTheBlendModeOfADisplaySelectedAgain) {
+  const Ref<TImage> image =
+      LoadImageFrom(Painted(2, 1, [](int x, int) { return (127u + x) << 24 | 0xffffff; }), 0);
+  SetBlendMode(BLEND_MASK);
+  const Ref<TDisplay> display = CurrentDisplay();
+  SetCurrentDisplay(nullptr);
+  EXPECT_FALSE(CurrentDrawDisplay());
+  SetCurrentDisplay(display);
+  EXPECT_EQ(GetBlendMode(), BLEND_MASK);
+  GrabScreenPixmap(0, 0, 1, 1);
+  DrawPixmapAt(CreatePixmap(1, 1, PIXFMT_GRAY8), 50, 50);
+  DrawImageFrame(image, 10, 10, 0);
+  EXPECT_RGB(BLACK, At(10, 10));
+  EXPECT_RGB(WHITE, At(11, 10));
+}
+
 TEST_F(GLDraw, QuickTextLeavesTheStateAsItWas) {
   glColor4ub(0, 255, 0, 255);
   glBindTexture(GL_TEXTURE_2D, 0);
