@@ -94,6 +94,14 @@ float Sine(double hertz, int rate, int frame) {
   return AMPLITUDE * static_cast<float>(std::sin(2 * std::numbers::pi * hertz * frame / rate));
 }
 
+// White noise in -0.4..0.4, the same for the same frame.
+float Noise(int frame) {
+  uint32_t x = static_cast<uint32_t>(frame) * 2654435761u;
+  x = (x ^ x >> 15) * 2246822519u;
+  x ^= x >> 13;
+  return 0.8f * (static_cast<float>(x) / 4294967296.0f - 0.5f);
+}
+
 // How closely a decoded channel follows the wave, as a correlation 0..1, and
 // its level relative to full scale.
 struct Match {
@@ -164,6 +172,47 @@ TEST_F(AudioOggTest, RefusesWhatItCannotHold) {
   }
   Bytes wav = WavWriter().Header().Format(1, 8, 8000).Chunk("data", {1, 2}).bytes;
   EXPECT_FALSE(OggLoader().LoadSample(StreamOf(wav)));
+}
+
+TEST_F(AudioOggTest, LengthClaimedByTheLastPage) {
+  // Noise fills more than one page, so that only the last granule position
+  // changes the length (on a single page it would move the start instead).
+  const auto wave = [](int, int i) { return Noise(i); };
+  constexpr int FRAMES = 16000;
+  // A longer claim than the data holds: the decoded frames, then silence.
+  Bytes file = EncodeOgg(1, 8000, FRAMES, wave, 5000);
+  Ref<TAudioSample> s = OggLoader().LoadSample(StreamOf(file));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->length, FRAMES + 5000);
+  EXPECT_GT(Compare(s, 0, FRAMES, wave).rms, 0.1);
+  // Past the last block the encoder flushed, nothing but zeros.
+  int nonzero = 0;
+  for (int i = FRAMES + 2048; i < s->length; ++i) nonzero += FrameValue(s, i, 0) != 0;
+  EXPECT_EQ(nonzero, 0);
+  // A shorter claim cuts the sample.
+  file = EncodeOgg(1, 8000, FRAMES, wave, -1000);
+  s = OggLoader().LoadSample(StreamOf(file));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->length, FRAMES - 1000);
+
+  // Claims that no packets of this file could decode to, up to ones that
+  // overflow a byte count, are refused without allocating them (200 MB
+  // would still be within the memory limit).
+  for (int64_t shift : {int64_t{100'000'000}, int64_t{1} << 40, int64_t{1} << 61}) {
+    file = EncodeOgg(1, 8000, FRAMES, wave, shift);
+    EXPECT_FALSE(OggLoader().LoadSample(StreamOf(file))) << shift;
+  }
+}
+
+TEST_F(AudioOggTest, RefusesMoreThan512MiB) {
+  // Noise keeps the file large, so that its claim of one frame more than
+  // 512 MiB holds is plausible and only the memory limit refuses it.
+  const auto wave = [](int c, int i) { return Noise(2 * i + c); };
+  constexpr int FRAMES = 88200;
+  constexpr int64_t OVER = (int64_t{512} << 20) / 4 + 1;
+  Bytes file = EncodeOgg(2, 44100, FRAMES, wave, OVER - FRAMES);
+  ASSERT_GT(int64_t{static_cast<int64_t>(file.size())} * 4096, OVER);
+  EXPECT_FALSE(OggLoader().LoadSample(StreamOf(file)));
 }
 
 }  // namespace
