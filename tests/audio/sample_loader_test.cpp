@@ -172,17 +172,21 @@ TEST_F(AudioLoaderTest, WavRefusals) {
 }
 
 TEST_F(AudioLoaderTest, WavHostileSizes) {
-  // A "data" chunk that claims 4 GiB: only the 6 bytes there are loaded.
-  Ref<TAudioSample> s = Load(WavWriter()
-                                 .Header()
-                                 .Format(2, 8, 11025)
-                                 .Tag("data")
-                                 .U32(0xFFFFFFFF)
-                                 .Raw({1, 2, 3, 4, 5, 6})
-                                 .bytes);
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->length, 3);
-  EXPECT_EQ(SampleBytes(s), (Bytes{1, 2, 3, 4, 5, 6}));
+  // "data" chunks that claim 4 GiB, 256 MiB or one byte more than there is:
+  // only the 6 bytes there are loaded, and only they are allocated.
+  for (uint32_t declared : {0xFFFFFFFFu, 0x10000000u, 7u}) {
+    Ref<TAudioSample> s = Load(WavWriter()
+                                   .Header()
+                                   .Format(2, 8, 11025)
+                                   .Tag("data")
+                                   .U32(declared)
+                                   .Raw({1, 2, 3, 4, 5, 6})
+                                   .bytes);
+    ASSERT_TRUE(s) << declared;
+    EXPECT_EQ(s->length, 3);
+    EXPECT_EQ(s->capacity, 6);
+    EXPECT_EQ(SampleBytes(s), (Bytes{1, 2, 3, 4, 5, 6}));
+  }
 
   // Chunk and "fmt " sizes near 2^32 must not wrap the position back into the file.
   for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u, 0x80000000u, 0x7FFFFFFFu}) {
