@@ -1,4 +1,5 @@
-// Loading a 3-minute stereo Ogg Vorbis piece at 44.1 kHz through LoadSample,
+// Loading a 3-minute stereo Ogg Vorbis piece at 44.1 kHz through LoadSample
+// (decoding) and LoadSound (decoding and the mixer's copy),
 // against vorbisfile decoding the same bytes straight into one buffer. Pairs
 // are named <case>/zorp and <case>/reference; scripts/bench prints their
 // ratios. PeakRatio is the most heap memory a load held at once, over the
@@ -17,9 +18,12 @@
 #include <memory>
 #include <numbers>
 
+#include "audio/mixer/mix.h"
+#include "audio/mixer_audio_driver.h"
 #include "audio/ogg_loader.h"
 #include "audio/sample_loader.h"
 #include "audio/wav_loader.h"
+#include "bench/quiet_audio_device.h"
 #include "tests/audio/audio_test_files.h"
 
 namespace {
@@ -155,6 +159,31 @@ void AudioLoad_zorp(benchmark::State& state) {
 }
 BENCHMARK(AudioLoad_zorp)->Name("AudioLoad/zorp")->Unit(benchmark::kMillisecond);
 
+// The whole of loading a sound for the mixer: decoding, and the mixer's own
+// copy of the 16-bit stereo frames.
+void LoadSound_zorp(benchmark::State& state) {
+  StartWavLoader();
+  StartOggLoader();
+  MixOpenDevice(std::make_unique<quietdevice>());
+  SetAudioDriver(New<TMixerAudioDriver>());
+  Bytes bytes = Piece();
+  PeakMeter meter;
+  for (auto _ : state) {
+    meter.Start();
+    const Ref<TMixerSound> sound = Cast<TMixerSound>(LoadSound(StreamOf(bytes), 1));
+    if (!sound || !sound->buffer || sound->buffer->length != FRAMES) {
+      state.SkipWithError("not loaded");
+      break;
+    }
+    meter.Stop(int64_t{FRAMES} * 4);
+    benchmark::DoNotOptimize(sound->buffer->data.get());
+  }
+  meter.Report(state);
+  SetAudioDriver(New<TAudioDriver>());
+  MixShutdown();
+}
+BENCHMARK(LoadSound_zorp)->Name("LoadSound/zorp")->Unit(benchmark::kMillisecond);
+
 struct Memory {
   const Bytes* bytes;
   size_t position = 0;
@@ -213,6 +242,7 @@ void AudioLoad_reference(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * int64_t{FRAMES} * 4);
 }
 BENCHMARK(AudioLoad_reference)->Name("AudioLoad/reference")->Unit(benchmark::kMillisecond);
+BENCHMARK(AudioLoad_reference)->Name("LoadSound/reference")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
