@@ -47,7 +47,7 @@ size_t ReadCallback(void* ptr, size_t size, size_t nmemb, void* datasource) {
   if (size == 0) return 0;
   const size_t result = Guarded(datasource, size_t{0}, [&] {
     auto* stream = static_cast<OggSource*>(datasource)->stream;
-    const size_t wanted = std::min<size_t>(size * nmemb, INT_MAX);
+    const size_t wanted = std::min<size_t>(nmemb, INT_MAX / size) * size;
     const int got = stream->Read(ptr, static_cast<int>(wanted));
     return got > 0 ? static_cast<size_t>(got) / size : size_t{0};
   });
@@ -114,29 +114,36 @@ class OggFile {
   bool open_ = false;
 };
 
-// Fills bytes of decoded PCM from the first logical bitstream. Data that ends
-// early (or runs into a following bitstream) leaves the rest as it was;
-// false on a decoding error.
-bool ReadAll(OggVorbis_File* file, uint8_t* buffer, int64_t bytes) {
-  for (int64_t done = 0; done < bytes;) {
+// Decodes up to bytes of PCM from the first logical bitstream into buffer and
+// gives how many arrived, which is fewer when the data ends early (or runs
+// into a following bitstream); -1 on a decoding error.
+int64_t ReadAll(OggVorbis_File* file, uint8_t* buffer, int64_t bytes) {
+  int64_t done = 0;
+  while (done < bytes) {
     int bitstream = 0;
     char* at = reinterpret_cast<char*>(buffer + done);
     const int want = static_cast<int>(std::min<int64_t>(bytes - done, READ_CHUNK));
     const long got = ov_read(file, at, want, 0, BYTES_PER_VALUE, 1, &bitstream);
-    if (got < 0) return false;
-    if (got == 0) break;
-    if (bitstream != 0) {
-      std::memset(at, 0, static_cast<size_t>(got));
-      break;
-    }
+    if (got < 0) return -1;
+    if (got == 0 || bitstream != 0) break;
     done += got;
   }
-  return true;
+  return done;
+}
+
+// The length comes from the granule position of the last page, which nothing
+// else vouches for. Every packet costs at least one byte of the stream (its
+// lacing value) and decodes to at most half of the largest Vorbis block, so a
+// longer claim is corrupt, and trusting it would allocate without limit.
+bool PlausibleLength(int64_t frames, int64_t streamBytes) {
+  constexpr int64_t MAX_FRAMES_PER_PACKET = 8192 / 2;
+  return frames <= streamBytes * MAX_FRAMES_PER_PACKET;
 }
 
 }  // namespace
 
 Ref<TAudioSample> TOggSampleLoader::LoadSample(const Ref<TStream>& stream) {
+  const int64_t streamBytes = int64_t{stream->Size()} - stream->Position();
   OggFile ogg(*stream);
   ogg.RethrowFailure();
   if (!ogg.IsOpen()) return nullptr;
@@ -145,16 +152,21 @@ Ref<TAudioSample> TOggSampleLoader::LoadSample(const Ref<TStream>& stream) {
   const ogg_int64_t frames = ov_pcm_total(ogg.File(), 0);
   if (!info || info->channels < 1 || info->channels > 2) return nullptr;
   if (info->rate <= 0 || info->rate > INT_MAX || frames < 0) return nullptr;
-  const int64_t bytes = int64_t{frames} * info->channels * BYTES_PER_VALUE;
-  if (bytes > MAX_DECODED_BYTES) return nullptr;
+  const int frameBytes = info->channels * BYTES_PER_VALUE;
+  if (frames > MAX_DECODED_BYTES / frameBytes || !PlausibleLength(frames, streamBytes)) {
+    return nullptr;
+  }
 
   const int format = info->channels == 1 ? SF_MONO16LE : SF_STEREO16LE;
   Ref<TAudioSample> sample =
       NewSample(static_cast<int>(frames), static_cast<int>(info->rate), format);
-  std::memset(sample->samples, 0, static_cast<size_t>(bytes));
-  const bool decoded = ReadAll(ogg.File(), sample->samples, bytes);
+  const int64_t bytes = int64_t{frames} * frameBytes;
+  const int64_t decoded = ReadAll(ogg.File(), sample->samples, bytes);
   ogg.RethrowFailure();
-  return decoded ? sample : nullptr;
+  if (decoded < 0) return nullptr;
+  // What did not arrive is silence.
+  std::memset(sample->samples + decoded, 0, static_cast<size_t>(bytes - decoded));
+  return sample;
 }
 
 void StartOggLoader() {

@@ -7,8 +7,8 @@ class TOggSampleLoader : public TAudioSampleLoader {
  public:
   // The first logical bitstream as MONO16LE or STEREO16LE, or null when the
   // data is not Ogg Vorbis, has more than 2 channels, would decode to more
-  // than 512 MiB, or fails to decode. Decoded data that ends early leaves the
-  // rest of the sample silent.
+  // than 512 MiB, claims a length that its data cannot hold, or fails to
+  // decode. Decoded data that ends early leaves the rest of the sample silent.
   Ref<TAudioSample> LoadSample(const Ref<TStream>& stream) override;
 };
 

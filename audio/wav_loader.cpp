@@ -46,6 +46,15 @@ bool Skip(TStream& in, uint32_t count) {
   return in.Seek(static_cast<int>(target)) == target;
 }
 
+// RIFF pads a chunk of odd size with a zero byte, so that the next chunk
+// starts at an even offset. Some writers leave the pad out; as no chunk tag
+// starts with a zero byte, only a zero is taken for the pad.
+void SkipPad(TStream& in, uint32_t size) {
+  if (size % 2 == 0 || in.Eof()) return;
+  const int at = in.Position();
+  if (in.ReadByte() != 0) in.Seek(at);
+}
+
 Ref<TAudioSample> ReadData(TStream& in, uint32_t declared, int hertz, int format) {
   // Never trust the declared size: only what the stream holds is allocated.
   const int64_t available = std::max<int64_t>(0, int64_t{in.Size()} - in.Position());
@@ -81,6 +90,7 @@ Ref<TAudioSample> TWavSampleLoader::LoadSample(const Ref<TStream>& stream) {
   const int format = ChooseFormat(bits, channels);
   if (!format || rate == 0 || rate > INT_MAX) return nullptr;
   if (!Skip(in, formatBytes - BASIC_FORMAT_BYTES)) return nullptr;
+  SkipPad(in, formatBytes);
 
   // Every pass reads a tag and a size, so even empty chunks move forward.
   while (!in.Eof()) {
@@ -88,6 +98,7 @@ Ref<TAudioSample> TWavSampleLoader::LoadSample(const Ref<TStream>& stream) {
     const uint32_t size = ReadSize(in);
     if (isData) return ReadData(in, size, static_cast<int>(rate), format);
     if (!Skip(in, size)) return nullptr;
+    SkipPad(in, size);
   }
   return nullptr;
 }

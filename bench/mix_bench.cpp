@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "audio/mixer/mix.h"
+#include "bench/quiet_audio_device.h"
 
 namespace {
 
 constexpr int FRAMES = MIX_FRAGMENT / 2;
 constexpr int SOURCE_FRAMES = 22050;
-
-uint32_t now = 0;
-uint32_t BenchClock() { return now; }
 
 std::vector<int16_t> Source() {
   std::vector<int16_t> data(SOURCE_FRAMES * 2);
@@ -27,32 +25,13 @@ std::vector<int16_t> Source() {
   return data;
 }
 
-// A device that never plays: the benchmark calls the passes itself.
-class benchdevice final : public audiodevice {
- public:
-  bool open() override {
-    mix->outputRate = MIX_OUTPUT_RATE;
-    mix->outputChannels = MIX_OUTPUT_CHANNELS;
-    mix->clock = BenchClock;
-    return true;
-  }
-  void close() override { mix->RecycleAll(); }
-
- protected:
-  position PlayPosition(uint64_t&) override { return position::unknown; }
-  int16_t* NextFragment() override { return nullptr; }
-  bool WriteFragment() override { return false; }
-  uint64_t StopAfterUnderrun() override { return 0; }
-  void RestartAfterUnderrun() override {}
-};
-
 void PerFrame(benchmark::State& state) {
   state.counters["ns_per_frame"] = benchmark::Counter(
       FRAMES, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Mix_zorp(benchmark::State& state, int voices, bool ramped) {
-  MixOpenDevice(std::make_unique<benchdevice>());
+  MixOpenDevice(std::make_unique<quietdevice>());
   const std::vector<int16_t> data = Source();
   pcmbuffer* buffer = MixCreateBuffer(SOURCE_FRAMES, 16, 2, 44100, data.data(), 1);
   std::vector<int> channels;
@@ -61,7 +40,7 @@ void Mix_zorp(benchmark::State& state, int voices, bool ramped) {
     MixSetVolume(channels.back(), 0.1f);
     if (ramped) MixSetRate(channels.back(), 1.37f);
   }
-  now += MIX_START_DELAY_MS;
+  benchMillis += MIX_START_DELAY_MS;
   mixer& mix = *MixDevice()->mix;
   std::vector<int16_t> out(MIX_FRAGMENT);
   float volume = 0.1f;

@@ -68,6 +68,15 @@ class SharedContext {
   SharedContext& operator=(const SharedContext&) = delete;
 };
 
+// The blend mode to put back after a pixel transfer. A display selected
+// again has no cached mode (0), yet its context still blends as the display
+// says; that is what must come back.
+int BlendToRestore() {
+  if (state.blend != 0) return state.blend;
+  const Ref<TDrawDisplay> display = CurrentDrawDisplay();
+  return display ? display->blend : 0;
+}
+
 }  // namespace
 
 TGLImageFrame::~TGLImageFrame() {
@@ -275,7 +284,7 @@ void TGLDrawDriver::RenderPolygon(const std::vector<float>& xy, float hx, float 
 }
 
 void TGLDrawDriver::BlitPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
-  const int blend = state.blend;
+  const int blend = BlendToRestore();
   Texturing(false);
   ApplyBlend(BLEND_SOLID);
   // OpenGL's rows run bottom-up.
@@ -292,7 +301,7 @@ void TGLDrawDriver::BlitPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
 }
 
 Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
-  const int blend = state.blend;
+  const int blend = BlendToRestore();
   ApplyBlend(BLEND_SOLID);
   const Ref<TPixmap> pixmap = CreatePixmap(width, height, PIXFMT_RGBA32, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, pixmap->Pitch() / BYTES_PER_PIXEL[PIXFMT_RGBA32]);

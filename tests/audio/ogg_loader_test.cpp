@@ -1,7 +1,6 @@
 #include "audio/ogg_loader.h"
 
 #include <gtest/gtest.h>
-#include <vorbis/vorbisenc.h>
 
 #include <cmath>
 #include <numbers>
@@ -13,72 +12,6 @@
 // libvorbisenc 1.3.7 keeps a block of its six-channel setup when the
 // encoder is cleared; that leak is the library's, not the loader's.
 extern "C" const char* __lsan_default_suppressions() { return "leak:vorbis_encode_setup_init\n"; }
-
-Bytes EncodeOgg(int channels, int rate, int frames, const std::function<float(int, int)>& wave,
-                int64_t granuleShift) {
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0) return {};
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block block;
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 1);
-
-  Bytes out;
-  auto emit = [&](ogg_page& page) {
-    if (ogg_page_eos(&page) && granuleShift) {
-      // Bytes 6..13 of the page header hold the granule position.
-      const int64_t granule = ogg_page_granulepos(&page) + granuleShift;
-      for (int i = 0; i < 8; ++i) page.header[6 + i] = static_cast<unsigned char>(granule >> 8 * i);
-      ogg_page_checksum_set(&page);
-    }
-    out.insert(out.end(), page.header, page.header + page.header_len);
-    out.insert(out.end(), page.body, page.body + page.body_len);
-  };
-  ogg_packet header, commentHeader, codeHeader;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &commentHeader);
-  ogg_stream_packetin(&os, &codeHeader);
-  ogg_page page;
-  while (ogg_stream_flush(&os, &page)) emit(page);
-
-  auto drain = [&] {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-        ogg_stream_packetin(&os, &packet);
-        while (ogg_stream_pageout(&os, &page)) emit(page);
-      }
-    }
-  };
-  constexpr int CHUNK = 1024;
-  for (int done = 0; done < frames; done += CHUNK) {
-    const int n = std::min(CHUNK, frames - done);
-    float** buffer = vorbis_analysis_buffer(&dsp, n);
-    for (int c = 0; c < channels; ++c) {
-      for (int i = 0; i < n; ++i) buffer[c][i] = wave(c, done + i);
-    }
-    vorbis_analysis_wrote(&dsp, n);
-    drain();
-  }
-  vorbis_analysis_wrote(&dsp, 0);
-  drain();
-  while (ogg_stream_flush(&os, &page)) emit(page);
-
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return out;
-}
 
 namespace {
 
@@ -92,6 +25,14 @@ constexpr float AMPLITUDE = 0.5f;
 
 float Sine(double hertz, int rate, int frame) {
   return AMPLITUDE * static_cast<float>(std::sin(2 * std::numbers::pi * hertz * frame / rate));
+}
+
+// White noise in -0.4..0.4, the same for the same frame.
+float Noise(int frame) {
+  uint32_t x = static_cast<uint32_t>(frame) * 2654435761u;
+  x = (x ^ x >> 15) * 2246822519u;
+  x ^= x >> 13;
+  return 0.8f * (static_cast<float>(x) / 4294967296.0f - 0.5f);
 }
 
 // How closely a decoded channel follows the wave, as a correlation 0..1, and
@@ -164,6 +105,47 @@ TEST_F(AudioOggTest, RefusesWhatItCannotHold) {
   }
   Bytes wav = WavWriter().Header().Format(1, 8, 8000).Chunk("data", {1, 2}).bytes;
   EXPECT_FALSE(OggLoader().LoadSample(StreamOf(wav)));
+}
+
+TEST_F(AudioOggTest, LengthClaimedByTheLastPage) {
+  // Noise fills more than one page, so that only the last granule position
+  // changes the length (on a single page it would move the start instead).
+  const auto wave = [](int, int i) { return Noise(i); };
+  constexpr int FRAMES = 16000;
+  // A longer claim than the data holds: the decoded frames, then silence.
+  Bytes file = EncodeOgg(1, 8000, FRAMES, wave, 5000);
+  Ref<TAudioSample> s = OggLoader().LoadSample(StreamOf(file));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->length, FRAMES + 5000);
+  EXPECT_GT(Compare(s, 0, FRAMES, wave).rms, 0.1);
+  // Past the last block the encoder flushed, nothing but zeros.
+  int nonzero = 0;
+  for (int i = FRAMES + 2048; i < s->length; ++i) nonzero += FrameValue(s, i, 0) != 0;
+  EXPECT_EQ(nonzero, 0);
+  // A shorter claim cuts the sample.
+  file = EncodeOgg(1, 8000, FRAMES, wave, -1000);
+  s = OggLoader().LoadSample(StreamOf(file));
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->length, FRAMES - 1000);
+
+  // Claims that no packets of this file could decode to, up to ones that
+  // overflow a byte count, are refused without allocating them (200 MB
+  // would still be within the memory limit).
+  for (int64_t shift : {int64_t{100'000'000}, int64_t{1} << 40, int64_t{1} << 61}) {
+    file = EncodeOgg(1, 8000, FRAMES, wave, shift);
+    EXPECT_FALSE(OggLoader().LoadSample(StreamOf(file))) << shift;
+  }
+}
+
+TEST_F(AudioOggTest, RefusesMoreThan512MiB) {
+  // Noise keeps the file large, so that its claim of one frame more than
+  // 512 MiB holds is plausible and only the memory limit refuses it.
+  const auto wave = [](int c, int i) { return Noise(2 * i + c); };
+  constexpr int FRAMES = 88200;
+  constexpr int64_t OVER = (int64_t{512} << 20) / 4 + 1;
+  Bytes file = EncodeOgg(2, 44100, FRAMES, wave, OVER - FRAMES);
+  ASSERT_GT(int64_t{static_cast<int64_t>(file.size())} * 4096, OVER);
+  EXPECT_FALSE(OggLoader().LoadSample(StreamOf(file)));
 }
 
 }  // namespace

@@ -113,6 +113,38 @@ TEST_F(AudioLoaderTest, WavChunkLayouts) {
   EXPECT_EQ(SampleBytes(s), (Bytes{1, 2}));
 }
 
+TEST_F(AudioLoaderTest, WavOddChunksArePadded) {
+  const Bytes data = {1, 2, 3, 4};
+  // An odd LIST chunk and an odd "fmt " chunk, each followed by its pad byte.
+  Ref<TAudioSample> s = Load(WavWriter()
+                                 .Header()
+                                 .Format(2, 8, 8000)
+                                 .Chunk("LIST", Bytes(13, 'i'))
+                                 .Raw({0})
+                                 .Chunk("data", data)
+                                 .bytes);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(SampleBytes(s), data);
+  s = Load(WavWriter().Header().Format(2, 8, 8000, 1).Raw({0}).Chunk("data", data).bytes);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(SampleBytes(s), data);
+  // Padded chunks one after the other, the last one "data" of odd size.
+  s = Load(WavWriter()
+               .Header()
+               .Format(1, 8, 8000)
+               .Chunk("aaaa", {7})
+               .Raw({0})
+               .Chunk("bbbb", {7, 7, 7})
+               .Raw({0})
+               .Chunk("data", {5, 6, 7})
+               .Raw({0})
+               .bytes);
+  ASSERT_TRUE(s);
+  EXPECT_EQ(SampleBytes(s), (Bytes{5, 6, 7}));
+  // An odd chunk that ends the file, without its pad byte.
+  EXPECT_FALSE(Load(WavWriter().Header().Format(1, 8, 8000).Chunk("LIST", {1, 2, 3}).bytes));
+}
+
 TEST_F(AudioLoaderTest, WavRefusals) {
   const Bytes data = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
   const Bytes refused[] = {
@@ -140,17 +172,21 @@ TEST_F(AudioLoaderTest, WavRefusals) {
 }
 
 TEST_F(AudioLoaderTest, WavHostileSizes) {
-  // A "data" chunk that claims 4 GiB: only the 6 bytes there are loaded.
-  Ref<TAudioSample> s = Load(WavWriter()
-                                 .Header()
-                                 .Format(2, 8, 11025)
-                                 .Tag("data")
-                                 .U32(0xFFFFFFFF)
-                                 .Raw({1, 2, 3, 4, 5, 6})
-                                 .bytes);
-  ASSERT_TRUE(s);
-  EXPECT_EQ(s->length, 3);
-  EXPECT_EQ(SampleBytes(s), (Bytes{1, 2, 3, 4, 5, 6}));
+  // "data" chunks that claim 4 GiB, 256 MiB or one byte more than there is:
+  // only the 6 bytes there are loaded, and only they are allocated.
+  for (uint32_t declared : {0xFFFFFFFFu, 0x10000000u, 7u}) {
+    Ref<TAudioSample> s = Load(WavWriter()
+                                   .Header()
+                                   .Format(2, 8, 11025)
+                                   .Tag("data")
+                                   .U32(declared)
+                                   .Raw({1, 2, 3, 4, 5, 6})
+                                   .bytes);
+    ASSERT_TRUE(s) << declared;
+    EXPECT_EQ(s->length, 3);
+    EXPECT_EQ(s->capacity, 6);
+    EXPECT_EQ(SampleBytes(s), (Bytes{1, 2, 3, 4, 5, 6}));
+  }
 
   // Chunk and "fmt " sizes near 2^32 must not wrap the position back into the file.
   for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF8u, 0x80000000u, 0x7FFFFFFFu}) {

@@ -170,41 +170,28 @@ TEST_F(GLDraw, PointsLinesOvalsAndPolygons) {
   EXPECT_RGB(BLACK, At(205, 101));
 }
 
-// The number of vertices of each polygon that the driver sends.
-std::vector<int> PolygonSizes(void (*draw)()) {
-  std::vector<GLfloat> feedback(1 << 16);
-  glFeedbackBuffer(static_cast<GLsizei>(feedback.size()), GL_2D, feedback.data());
-  glRenderMode(GL_FEEDBACK);
-  draw();
-  const int count = glRenderMode(GL_RENDER);
-  std::vector<int> sizes;
-  for (int i = 0; i < count;) {
-    if (feedback[i] == GL_POLYGON_TOKEN) {
-      const int n = static_cast<int>(feedback[i + 1]);
-      sizes.push_back(n);
-      i += 2 + 2 * n;
-    } else {
-      ADD_FAILURE() << "token " << feedback[i];
-      break;
-    }
+// The vertices of an oval, drawn as points spread apart by the scale (the
+// vertex count depends on the local size only).
+int OvalVertices(float width, float height, float scale) {
+  ClearScreen();
+  SetDrawScale(scale, scale);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+  FillOval(WIDTH / 2.0f - width * scale / 2, HEIGHT / 2.0f - height * scale / 2, width, height);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  SetDrawScale(1, 1);
+  const Ref<TPixmap> screen = GrabScreenPixmap(0, 0, WIDTH, HEIGHT);
+  int points = 0;
+  for (int y = 0; y < HEIGHT; y++) {
+    for (int x = 0; x < WIDTH; x++) points += (screen->ReadPixel(x, y) & 0xffffff) != 0;
   }
-  return sizes;
+  return points;
 }
 
 TEST_F(GLDraw, OvalsHaveAVertexPerPixelOfRadiusInFours) {
-  // Feedback reports triangles of the polygon at least as one polygon each;
-  // counting the vertices sent needs a polygon that is not split, so the
-  // sizes are summed back up over the fan.
-  const auto vertices = [](void (*draw)()) {
-    int total = 0;
-    const std::vector<int> sizes = PolygonSizes(draw);
-    for (int n : sizes) total += n;
-    // A fan of t triangles over v vertices: t = v - 2.
-    return sizes.size() == 1 ? total : static_cast<int>(sizes.size()) + 2;
-  };
-  EXPECT_EQ(vertices([] { FillOval(50, 50, 10, 10); }), 12);
-  EXPECT_EQ(vertices([] { FillOval(50, 50, 100, 60); }), 80);
-  EXPECT_EQ(vertices([] { FillOval(50, 50, 31, 31); }), 28);
+  EXPECT_EQ(OvalVertices(10, 10, 16), 12);
+  EXPECT_EQ(OvalVertices(100, 60, 2), 80);
+  EXPECT_EQ(OvalVertices(31, 31, 6), 28);
+  EXPECT_EQ(OvalVertices(-20, 8, 6), 12);
 }
 
 TEST_F(GLDraw, ClippingScissorsEverythingButTheClipRectangle) {
@@ -509,6 +496,22 @@ TEST_F(GLDraw, FramesAreMadeAgainForANewDisplay) {
   DrawImageFrame(image, 0, 0, 0);
   EXPECT_RGB(RED, At(0, 0));
   EXPECT_RGB(GREEN, At(1, 0));
+}
+
+TEST_F(GLDraw, PixelTransfersKeepTheBlendModeOfADisplaySelectedAgain) {
+  const Ref<TImage> image =
+      LoadImageFrom(Painted(2, 1, [](int x, int) { return (127u + x) << 24 | 0xffffff; }), 0);
+  SetBlendMode(BLEND_MASK);
+  const Ref<TDisplay> display = CurrentDisplay();
+  SetCurrentDisplay(nullptr);
+  EXPECT_FALSE(CurrentDrawDisplay());
+  SetCurrentDisplay(display);
+  EXPECT_EQ(GetBlendMode(), BLEND_MASK);
+  GrabScreenPixmap(0, 0, 1, 1);
+  DrawPixmapAt(CreatePixmap(1, 1, PIXFMT_GRAY8), 50, 50);
+  DrawImageFrame(image, 10, 10, 0);
+  EXPECT_RGB(BLACK, At(10, 10));
+  EXPECT_RGB(WHITE, At(11, 10));
 }
 
 TEST_F(GLDraw, QuickTextLeavesTheStateAsItWas) {
