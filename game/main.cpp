@@ -58,6 +58,14 @@ int main(int argc, char** argv) {
   }
   return RunProgram([windowed] {
     EnterProgramFolder();
+    StartSystem();
+    if (!SystemDriver()->HasDesktop()) {
+      std::fputs(
+          "zorp: there is no desktop to open a window on (on Linux: is DISPLAY set to a running "
+          "X server?)\n",
+          stderr);
+      return 1;
+    }
     StartModules();
     SetWindowed(windowed);
     RunGame();

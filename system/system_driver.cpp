@@ -17,7 +17,10 @@ String& Title() {
   return title;
 }
 
-void ShowRuntimeError(const String& message) { ShowNotice(message, true); }
+// The error is on standard error already; without a desktop that is all.
+void ShowRuntimeError(const String& message) {
+  if (SystemDriver()->HasDesktop()) ShowNotice(message, true);
+}
 
 // Runs the driver's pump or wait unless one is running already.
 void Guarded(void (TSystemDriver::*operation)()) {

@@ -10,6 +10,9 @@
 
 class TSystemDriver : public Object {
  public:
+  // Whether the desktop can be reached at all (an X server, say); without
+  // it no window or dialog can open.
+  virtual bool HasDesktop() { return true; }
   // Handles every pending message without blocking.
   virtual void Pump() = 0;
   // Blocks until something arrives, then pumps.

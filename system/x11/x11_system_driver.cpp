@@ -35,6 +35,8 @@ void TX11SystemDriver::Wait() {
   Pump();
 }
 
+bool TX11SystemDriver::HasDesktop() { return X11Display() != nullptr; }
+
 int TX11SystemDriver::Millis() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

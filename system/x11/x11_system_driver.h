@@ -7,6 +7,7 @@
 
 class TX11SystemDriver : public TSystemDriver {
  public:
+  bool HasDesktop() override;
   void Pump() override;
   void Wait() override;
   int Millis() override;
