@@ -5,6 +5,7 @@
 
 #include "GameFiles.h"
 #include "game/bitmap_font.h"
+#include "game/frame_meter.h"
 #include "game/game_files.h"
 #include "game/game_state.h"
 #include "game/hall_of_fame.h"
@@ -182,6 +183,7 @@ void RunGame() {
   if (!FirstStart(started)) return;
   std::signal(SIGTERM, OnTerminate);
   StartUp();
+  MarkFrameMeter("loop");
   while (Game().state < Quit) {
     RunFrameTicks();
     DrawFrame();

@@ -6,6 +6,7 @@
 #include "audio/mixer_audio_driver.h"
 #include "audio/ogg_loader.h"
 #include "audio/wav_loader.h"
+#include "game/frame_meter.h"
 #include "game/game_loop.h"
 #include "game/screens.h"
 #include "graphics/gl/gl_draw.h"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     }
   }
   return RunProgram([windowed] {
+    StartFrameMeter();
     EnterProgramFolder();
     StartSystem();
     if (!SystemDriver()->HasDesktop()) {

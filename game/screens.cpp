@@ -1,6 +1,7 @@
 #include "game/screens.h"
 
 #include "game/bitmap_font.h"
+#include "game/frame_meter.h"
 #include "game/game_state.h"
 #include "game/hall_of_fame.h"
 #include "game/items.h"
@@ -68,6 +69,7 @@ bool CrossFade(const Ref<TImage>& from, const Ref<TImage>& to) {
 
 void RunIntro() {
   const GameImages& im = Game().images;
+  MarkFrameMeter("intro");
   ClearKeys();
   if (WaitOrHit(5000)) return;
   if (CrossFade(im.logoLge, im.presents)) return;
@@ -198,6 +200,7 @@ void LoadGameImages(int applyingChanges) {
     if (!*image) throw RuntimeError("Failed to load graphics!");
   }
   if (applyingChanges == 0) RunIntro();
+  MarkFrameMeter("loaded");
   ComposeBackground();
 }
 
