@@ -147,15 +147,15 @@ void PaintEmblem(Image& image, Point centre, double radius) {
     const float t = float(std::clamp((y - centre.y + radius) / (2 * radius), 0.0, 1.0));
     return Mix(Hex(0x141A44), Hex(0x2A5A7A), t);
   });
-  // The moon and its glow.
+  // The moon and its glow, clear of the quill.
   Path moon, glow;
-  moon.AddCircle({0.32, -0.42}, 0.17);
-  glow.AddCircle({0.32, -0.42}, 0.34);
+  moon.AddCircle({-0.38, -0.36}, 0.17);
+  glow.AddCircle({-0.38, -0.36}, 0.34);
   image.Paint(shape(glow).Blurred(std::max(1, int(radius * 0.08))).Keep(disc),
               WithAlpha(Hex(0xFFF4C8), 0.35f));
   image.Paint(shape(moon).Keep(disc), Hex(0xFFF6D8));
   // Stars in the sky.
-  const Point stars[] = {{-0.5, -0.45}, {-0.22, -0.66}, {0.05, -0.3}, {0.62, -0.1}, {-0.62, -0.12}};
+  const Point stars[] = {{-0.05, -0.7}, {-0.68, -0.12}, {0.2, -0.78}, {0.6, -0.05}, {0.7, -0.32}};
   for (const Point& star : stars) {
     image.Paint(shape(Twinkle(star, 0.06)).Keep(disc), WithAlpha(Hex(0xFFFFFF), 0.85f));
   }
