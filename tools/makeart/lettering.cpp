@@ -97,16 +97,19 @@ Path Typeface::Text(std::string_view text, double ppem, double tracking) const {
   return line;
 }
 
-Path FitTo(const Path& shape, const Bounds& target, bool keepAspect) {
-  const Bounds extent = shape.Extent();
-  if (extent.Empty()) return shape;
+Affine FitTransform(const Bounds& extent, const Bounds& target, bool keepAspect) {
+  if (extent.Empty()) return {};
   double sx = target.Width() / extent.Width(), sy = target.Height() / extent.Height();
   if (keepAspect) sx = sy = std::min(sx, sy);
   const double x = target.left + (target.Width() - extent.Width() * sx) / 2;
   const double y = target.top + (target.Height() - extent.Height() * sy) / 2;
-  return shape.Transformed(Affine::Translate(x, y)
-                               .After(Affine::Scale(sx, sy))
-                               .After(Affine::Translate(-extent.left, -extent.top)));
+  return Affine::Translate(x, y)
+      .After(Affine::Scale(sx, sy))
+      .After(Affine::Translate(-extent.left, -extent.top));
+}
+
+Path FitTo(const Path& shape, const Bounds& target, bool keepAspect) {
+  return shape.Transformed(FitTransform(shape.Extent(), target, keepAspect));
 }
 
 void PaintLettering(Image& image, const Path& letters, const LetteringStyle& style) {

@@ -35,6 +35,8 @@ class Typeface {
 // The shape moved and scaled so that its extent fills target; with
 // keepAspect it is scaled evenly and centred in target instead.
 Path FitTo(const Path& shape, const Bounds& target, bool keepAspect);
+// The transform that FitTo applies to a shape of that extent.
+Affine FitTransform(const Bounds& extent, const Bounds& target, bool keepAspect);
 
 struct LetteringStyle {
   Colour faceTop, faceBottom;  // vertical gradient over the letters' extent

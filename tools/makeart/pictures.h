@@ -31,6 +31,14 @@ std::vector<Picture> MakePictures(const std::string& fontDir);
 // Frames side by side, columns to a row, in reading order.
 Ref<TPixmap> JoinFrames(const std::vector<Image>& frames, int columns);
 
+// The shading of a glossy ball lit from the top left; transparent outside.
+Shader SphereShader(Point centre, double radius, Colour base, Colour rim);
+// The zorp's eyes and mouth, drawn on a 24 x 24 cell, placed by place.
+void PaintFace(Image& image, const Affine& place);
+// The zorp's colours, each ball darkening to its rim; the head is brighter.
+constexpr int ZORP_BODY = 0x9A3CCC, ZORP_BODY_RIM = 0x2E0E48;
+constexpr int ZORP_HEAD = 0xBA5CEC, ZORP_HEAD_RIM = 0x3A1458;
+
 // Play field and its objects.
 Ref<TPixmap> MakeGrass();
 Ref<TPixmap> MakeBorder();

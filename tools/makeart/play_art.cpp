@@ -60,25 +60,7 @@ Path Blade(Point root, double angle, double length, double width, double bend) {
 }
 
 Image SphereFrame(double radius, Colour base, Colour rim) {
-  const double centre = CELL / 2.0;
-  return Image::Shade(CELL, CELL, 6, [=](double x, double y) -> Colour {
-    const double nx = (x - centre) / radius, ny = (y - centre) / radius;
-    const double r2 = nx * nx + ny * ny;
-    if (r2 >= 1) return {0, 0, 0, 0};
-    const Vector3 normal = {nx, ny, std::sqrt(1 - r2)};
-    const double diffuse = std::max(0.0, Dot(normal, LIGHT));
-    const Vector3 half = Normalised({LIGHT.x, LIGHT.y, LIGHT.z + 1});
-    const double facing = std::max(0.0, Dot(normal, half));
-    const double specular = std::pow(facing, 60) * 0.95 + std::pow(facing, 10) * 0.12;
-    // Light thrown back from the grass below brightens the lower edge.
-    const double bounce = std::pow(std::max(0.0, Dot(normal, Normalised({0.3, 0.8, 0.2}))), 3);
-    const double edge = std::pow(1 - normal.z, 1.6);
-    Colour c = Times(base, float(0.32 + 0.8 * diffuse));
-    c = Mix(c, rim, float(std::clamp(edge * 0.9, 0.0, 0.85)));
-    c = Mix(c, Hex(0x9CE07A), float(bounce * 0.18));
-    c = Mix(c, Hex(0xFFFFFF), float(std::min(1.0, specular)));
-    return c;
-  });
+  return Image::Shade(CELL, CELL, 6, SphereShader({CELL / 2.0, CELL / 2.0}, radius, base, rim));
 }
 
 // A five-pointed star of facets, raised in the middle like a cut gem.
@@ -161,6 +143,65 @@ Image NumberTile(const Typefaces& faces, int number) {
 
 }  // namespace
 
+Shader SphereShader(Point centre, double radius, Colour base, Colour rim) {
+  return [=](double x, double y) -> Colour {
+    const double nx = (x - centre.x) / radius, ny = (y - centre.y) / radius;
+    const double r2 = nx * nx + ny * ny;
+    if (r2 >= 1) return {0, 0, 0, 0};
+    const Vector3 normal = {nx, ny, std::sqrt(1 - r2)};
+    const double diffuse = std::max(0.0, Dot(normal, LIGHT));
+    const Vector3 half = Normalised({LIGHT.x, LIGHT.y, LIGHT.z + 1});
+    const double facing = std::max(0.0, Dot(normal, half));
+    const double specular = std::pow(facing, 60) * 0.95 + std::pow(facing, 10) * 0.12;
+    // Light thrown back from the grass below brightens the lower edge.
+    const double bounce = std::pow(std::max(0.0, Dot(normal, Normalised({0.3, 0.8, 0.2}))), 3);
+    const double edge = std::pow(1 - normal.z, 1.6);
+    Colour c = Times(base, float(0.32 + 0.8 * diffuse));
+    c = Mix(c, rim, float(std::clamp(edge * 0.9, 0.0, 0.85)));
+    c = Mix(c, Hex(0x9CE07A), float(bounce * 0.18));
+    c = Mix(c, Hex(0xFFFFFF), float(std::min(1.0, specular)));
+    return c;
+  };
+}
+
+void PaintFace(Image& image, const Affine& place) {
+  // Drawn on the 24 x 24 cell of the face picture, then placed.
+  const int width = image.Width(), height = image.Height();
+  const double scale = std::hypot(place.a, place.b);
+  const auto shape = [&](const Path& path) { return Mask(path.Transformed(place), width, height); };
+  const Colour ink = Hex(0x1A0A26);
+  Path eyes;
+  eyes.AddEllipse({8.2, 9.4}, 3.3, 4.0);
+  eyes.AddEllipse({15.8, 9.4}, 3.3, 4.0);
+  const Mask whites = shape(eyes);
+  const double top = place.Apply({0, 6}).y;
+  image.Paint(Mask(whites).Dilated(0.9 * scale), ink);
+  image.Paint(whites, [&](double, double y) {
+    const double t = (y - top) / (8 * scale);
+    return Mix(Hex(0xFFFFFF), Hex(0xC8C0E0), float(std::clamp(t, 0.0, 1.0)));
+  });
+  // The pupils look ahead, the way the zorp crawls.
+  Path pupils, glints;
+  pupils.AddCircle({8.5, 8.3}, 1.95);
+  pupils.AddCircle({15.5, 8.3}, 1.95);
+  glints.AddCircle({7.8, 7.5}, 0.75);
+  glints.AddCircle({14.8, 7.5}, 0.75);
+  image.Paint(shape(pupils).Keep(whites), ink);
+  image.Paint(shape(glints), Hex(0xFFFFFF));
+
+  Path mouth;
+  mouth.MoveTo({7.0, 15.0});
+  mouth.QuadTo({12, 16.8}, {17.0, 15.0});
+  mouth.QuadTo({12, 22.4}, {7.0, 15.0});
+  mouth.Close();
+  const Mask opening = shape(mouth);
+  image.Paint(Mask(opening).Dilated(0.8 * scale), ink);
+  image.Paint(opening, Hex(0x4A1030));
+  Path tongue;
+  tongue.AddEllipse({12, 19.2}, 2.6, 1.6);
+  image.Paint(shape(tongue).Keep(opening), Hex(0xE86888));
+}
+
 Ref<TPixmap> MakeGrass() {
   Image image = Image::Shade(GRASS_SIZE, GRASS_SIZE, 1, [](double x, double y) {
     const double patches = TileFractalNoise(x / 32, y / 32, 4, 4, 11);
@@ -235,42 +276,14 @@ Ref<TPixmap> MakeBorder() {
 
 Ref<TPixmap> MakeZorp() {
   std::vector<Image> frames;
-  frames.push_back(SphereFrame(10, Hex(0x9A3CCC), Hex(0x2E0E48)));
-  frames.push_back(SphereFrame(12, Hex(0xBA5CEC), Hex(0x3A1458)));
+  frames.push_back(SphereFrame(10, Hex(ZORP_BODY), Hex(ZORP_BODY_RIM)));
+  frames.push_back(SphereFrame(12, Hex(ZORP_HEAD), Hex(ZORP_HEAD_RIM)));
   return JoinFrames(frames, 2);
 }
 
 Ref<TPixmap> MakeFace() {
   Image image(CELL, CELL);
-  const Colour ink = Hex(0x1A0A26);
-  Path eyes;
-  eyes.AddEllipse({8.2, 9.4}, 3.3, 4.0);
-  eyes.AddEllipse({15.8, 9.4}, 3.3, 4.0);
-  const Mask whites(eyes, CELL, CELL);
-  image.Paint(Mask(whites).Dilated(0.9), ink);
-  image.Paint(whites, [](double, double y) {
-    return Mix(Hex(0xFFFFFF), Hex(0xC8C0E0), float(std::clamp((y - 6) / 8, 0.0, 1.0)));
-  });
-  // The pupils look ahead, the way the zorp crawls.
-  Path pupils, glints;
-  pupils.AddCircle({8.5, 8.3}, 1.95);
-  pupils.AddCircle({15.5, 8.3}, 1.95);
-  glints.AddCircle({7.8, 7.5}, 0.75);
-  glints.AddCircle({14.8, 7.5}, 0.75);
-  image.Paint(Mask(pupils, CELL, CELL).Keep(whites), ink);
-  image.Paint(Mask(glints, CELL, CELL), Hex(0xFFFFFF));
-
-  Path mouth;
-  mouth.MoveTo({7.0, 15.0});
-  mouth.QuadTo({12, 16.8}, {17.0, 15.0});
-  mouth.QuadTo({12, 22.4}, {7.0, 15.0});
-  mouth.Close();
-  const Mask opening(mouth, CELL, CELL);
-  image.Paint(Mask(opening).Dilated(0.8), ink);
-  image.Paint(opening, Hex(0x4A1030));
-  Path tongue;
-  tongue.AddEllipse({12, 19.2}, 2.6, 1.6);
-  image.Paint(Mask(tongue, CELL, CELL).Keep(opening), Hex(0xE86888));
+  PaintFace(image, {});
   return JoinFrames({image}, 1);
 }
 

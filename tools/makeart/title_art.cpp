@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <string_view>
+#include <vector>
 
 #include "tools/makeart/pictures.h"
 
@@ -215,22 +217,60 @@ void PaintPublisherName(Image& image, const Typefaces& faces, const Bounds& name
                  Style(MOONLIGHT, 0, outline * 0.7));
 }
 
+// ZORP in gold, with the zorp's own head, face and all, for its O.
+void PaintGameName(Image& image, const Typefaces& faces, const Bounds& box,
+                   const LetteringStyle& style) {
+  constexpr std::string_view NAME = "ZORP";
+  constexpr double SIZE = 100, TRACKING = 5;
+  std::vector<Path> letters;
+  Path all;
+  double pen = 0;
+  for (char c : NAME) {
+    double advance = 0;
+    letters.push_back(faces.sans.Glyph(char32_t(c), SIZE, false, &advance)
+                          .Transformed(Affine::Translate(pen, 0).After(Affine::Slant(0.12))));
+    all.Append(letters.back());
+    pen += advance + TRACKING;
+  }
+  const Affine fit = FitTransform(all.Extent(), box, false);
+  Path rest;
+  for (size_t i = 0; i < letters.size(); ++i) {
+    if (NAME[i] != 'O') rest.Append(letters[i].Transformed(fit));
+  }
+  PaintLettering(image, rest, style);
+
+  const Bounds o = letters[NAME.find('O')].Transformed(fit).Extent();
+  const Point centre = {(o.left + o.right) / 2, (o.top + o.bottom) / 2};
+  const double radius = std::min(o.Width(), o.Height()) / 2 + style.outlineWidth * 0.5;
+  Path ball;
+  ball.AddCircle(centre, radius);
+  const Mask disc(ball, image.Width(), image.Height());
+  const Mask outline = disc.Dilated(style.outlineWidth);
+  image.Paint(Mask(outline).Shifted(style.shadowX, style.shadowY).Blurred(style.shadowBlur),
+              style.shadow);
+  image.Paint(outline, style.outline);
+  image.Paint(disc, SphereShader(centre, radius, Hex(ZORP_HEAD), Hex(ZORP_HEAD_RIM)));
+  // The face fills the head as it does on the 24-pixel sprite.
+  const double scale = radius / 12;
+  PaintFace(image, Affine::Translate(centre.x - 12 * scale, centre.y - 12 * scale)
+                       .After(Affine::Scale(scale, scale)));
+}
+
 }  // namespace
 
 Ref<TPixmap> MakeLogo(const Typefaces& faces) {
-  const Path letters = faces.sans.Text("ZORP", 100, 4).Transformed(Affine::Slant(0.12));
+  Image image(176, 44);
   LetteringStyle style = Style(GOLD, 3, 2);
   style.shadowX = 2;
   style.shadowY = 2;
   style.shadowBlur = 1;
-  return WordArt(letters, 176, 44, {20, 4, 151, 36}, style);
+  PaintGameName(image, faces, {20, 4, 151, 36}, style);
+  return image.ToPixmap(true);
 }
 
 Ref<TPixmap> MakeTitle(const Typefaces& faces) {
-  const Path letters = faces.sans.Text("ZORP", 100, 6).Transformed(Affine::Slant(0.12));
   Image image(428, 104);
-  const Bounds box = {34, 8, 382, 86};
-  PaintLettering(image, FitTo(letters, box, false), Style(GOLD, 8, 3.5));
+  PaintGameName(image, faces, {34, 8, 382, 86}, Style(GOLD, 8, 3.5));
   const Point twinkles[] = {{40, 12}, {388, 78}, {402, 60}};
   const double sizes[] = {11, 9, 5};
   for (int i = 0; i < 3; ++i) {
