@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -52,13 +53,16 @@ class Screen {
     return {static_cast<int>(p >> 16 & 255), static_cast<int>(p >> 8 & 255),
             static_cast<int>(p & 255)};
   }
-  // Pixels of exactly the colour inside the rectangle.
+  // Pixels of about the colour inside the rectangle: the artwork's white is
+  // shaded a little before the drawing colour tints it.
   int Count(int x0, int y0, int x1, int y1, Rgb colour) const {
+    constexpr int TOLERANCE = 40;
     int n = 0;
     for (int y = y0; y < y1; ++y) {
       for (int x = x0; x < x1; ++x) {
         const Rgb p = At(x, y);
-        n += p.r == colour.r && p.g == colour.g && p.b == colour.b;
+        n += std::abs(p.r - colour.r) <= TOLERANCE && std::abs(p.g - colour.g) <= TOLERANCE &&
+             std::abs(p.b - colour.b) <= TOLERANCE;
       }
     }
     return n;
