@@ -25,8 +25,17 @@ struct DriverState {
   int blend = 0;  // 0: none yet
   GLuint boundTexture = 0;
   bool texturing = false;
+  // Inside glBegin(GL_QUADS): consecutive image draws with one texture go
+  // into one batch, which software renderers draw many times faster.
+  bool quadsOpen = false;
   float ix = 1, iy = 0, jx = 0, jy = 1;
 } state;
+
+void EndQuads() {
+  if (!state.quadsOpen) return;
+  state.quadsOpen = false;
+  glEnd();
+}
 
 // Polygons of huge ovals are capped; more vertices than this add nothing on
 // any screen.
@@ -40,6 +49,7 @@ uint8_t ClampByte(int value) {
 
 void Texturing(bool on) {
   if (state.texturing == on) return;
+  EndQuads();
   state.texturing = on;
   if (on) {
     glEnable(GL_TEXTURE_2D);
@@ -50,6 +60,7 @@ void Texturing(bool on) {
 
 void BindTexture(GLuint texture) {
   if (state.boundTexture == texture) return;
+  EndQuads();
   state.boundTexture = texture;
   glBindTexture(GL_TEXTURE_2D, texture);
 }
@@ -81,6 +92,7 @@ int BlendToRestore() {
 
 TGLImageFrame::~TGLImageFrame() {
   if (sequence != DisplaySequence()) return;
+  EndQuads();
   glDeleteTextures(1, &texture);
   // The name is free for the next texture, which must then be bound anew.
   if (state.boundTexture == texture) state.boundTexture = 0;
@@ -89,7 +101,10 @@ TGLImageFrame::~TGLImageFrame() {
 void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
   BindTexture(texture);
   Texturing(true);
-  glBegin(GL_QUADS);
+  if (!state.quadsOpen) {
+    glBegin(GL_QUADS);
+    state.quadsOpen = true;
+  }
   glTexCoord2f(u0, v0);
   Vertex(x0, y0, tx, ty);
   glTexCoord2f(u1, v0);
@@ -98,7 +113,6 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   Vertex(x1, y1, tx, ty);
   glTexCoord2f(u0, v1);
   Vertex(x0, y1, tx, ty);
-  glEnd();
 }
 
 std::vector<Ref<TGraphicsMode>> TGLDrawDriver::GraphicsModes() {
@@ -118,6 +132,7 @@ Ref<TDisplay> TGLDrawDriver::Create(int width, int height, int depth, int hz, in
 }
 
 void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
+  EndQuads();
   const Ref<TDrawDisplay> draw = Cast<TDrawDisplay>(display);
   if (!draw) {
     GLDisplayDriver()->SetDisplay(display);
@@ -148,11 +163,15 @@ void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
   ApplyAlpha(draw->alpha);
 }
 
-void TGLDrawDriver::Flip(int sync) { GLDisplayDriver()->Flip(sync); }
+void TGLDrawDriver::Flip(int sync) {
+  EndQuads();
+  GLDisplayDriver()->Flip(sync);
+}
 
 Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
   float u1 = 0, v1 = 0;
   GLuint texture = 0;
+  EndQuads();
   {
     SharedContext shared;
     texture = detail::MakeFrameTexture(pixmap, flags, u1, v1);
@@ -162,6 +181,7 @@ Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags)
 
 void TGLDrawDriver::ApplyBlend(int mode) {
   if (mode == state.blend) return;
+  EndQuads();
   state.blend = mode;
   switch (mode) {
     case BLEND_MASK:
@@ -207,10 +227,12 @@ void TGLDrawDriver::ApplyColor(int r, int g, int b) {
 }
 
 void TGLDrawDriver::ApplyClearColor(int r, int g, int b) {
+  EndQuads();
   glClearColor(ClampByte(r) / 255.0f, ClampByte(g) / 255.0f, ClampByte(b) / 255.0f, 1.0f);
 }
 
 void TGLDrawDriver::ApplyClip(int x, int y, int width, int height) {
+  EndQuads();
   const int displayHeight = DisplayHeight();
   if (x == 0 && y == 0 && width == DisplayWidth() && height == displayHeight) {
     glDisable(GL_SCISSOR_TEST);
@@ -227,9 +249,15 @@ void TGLDrawDriver::ApplyMatrix(float ix, float iy, float jx, float jy) {
   state.jy = jy;
 }
 
-void TGLDrawDriver::ApplyLineWidth(float width) { glLineWidth(width); }
+void TGLDrawDriver::ApplyLineWidth(float width) {
+  EndQuads();
+  glLineWidth(width);
+}
 
-void TGLDrawDriver::ClearBuffer() { glClear(GL_COLOR_BUFFER_BIT); }
+void TGLDrawDriver::ClearBuffer() {
+  EndQuads();
+  glClear(GL_COLOR_BUFFER_BIT);
+}
 
 void TGLDrawDriver::RenderPoint(float x, float y) {
   Texturing(false);
@@ -301,6 +329,7 @@ void TGLDrawDriver::BlitPixmap(const Ref<TPixmap>& pixmap, int x, int y) {
 }
 
 Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
+  EndQuads();
   const int blend = BlendToRestore();
   ApplyBlend(BLEND_SOLID);
   const Ref<TPixmap> pixmap = CreatePixmap(width, height, PIXFMT_RGBA32, 4);
@@ -311,6 +340,8 @@ Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
   ApplyBlend(blend);
   return MirrorPixmapY(pixmap);
 }
+
+void FinishGLDrawing() { EndQuads(); }
 
 Ref<TGLDrawDriver> GLDrawDriver() {
   static Ref<TGLDrawDriver> driver = New<TGLDrawDriver>();

@@ -33,6 +33,10 @@ class TGLDrawDriver : public TDrawDriver {
 // The one instance, made on first use.
 Ref<TGLDrawDriver> GLDrawDriver();
 
+// Ends the batch of image quads that the driver may hold open; anything that
+// talks to OpenGL itself between the driver's draws calls it first.
+void FinishGLDrawing();
+
 // A texture holding a pixmap at its top-left; u1 and v1 are where the
 // pixmap ends in the (power-of-two) texture.
 class TGLImageFrame : public TImageFrame {

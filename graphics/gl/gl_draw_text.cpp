@@ -30,6 +30,7 @@ GLuint FontTexture() {
 }  // namespace
 
 void GLDrawText(const String& text, int x, int y) {
+  FinishGLDrawing();
   const GLuint texture = FontTexture();
   glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT | GL_TRANSFORM_BIT);
   GLint viewport[4] = {};

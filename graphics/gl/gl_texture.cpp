@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "graphics/draw2d/image.h"
+#include "graphics/gl/gl_draw.h"
 #include "pixmap/pixmap_transform.h"
 #include "runtime/runtime_error.h"
 
@@ -78,6 +79,7 @@ void GLAdjustTexSize(int& width, int& height) {
 }
 
 unsigned GLTexFromPixmap(const Ref<TPixmap>& pixmap, int mipmaps) {
+  FinishGLDrawing();
   Ref<TPixmap> rgba = AsRGBA(pixmap);
   int tw = rgba->Width(), th = rgba->Height();
   GLAdjustTexSize(tw, th);
