@@ -28,6 +28,8 @@ struct DriverState {
   // Inside glBegin(GL_QUADS): consecutive image draws with one texture go
   // into one batch, which software renderers draw many times faster.
   bool quadsOpen = false;
+  // Blending is off for an opaque image under BLEND_ALPHA.
+  bool blendSkipped = false;
   float ix = 1, iy = 0, jx = 0, jy = 1;
 } state;
 
@@ -56,6 +58,39 @@ void Texturing(bool on) {
   } else {
     glDisable(GL_TEXTURE_2D);
   }
+}
+
+// Alpha blending of an opaque image at full alpha gives the image itself; a
+// software renderer draws it several times faster without blending.
+void SkipBlending(bool skip) {
+  skip = skip && state.blend == BLEND_ALPHA && state.color[3] == 255;
+  if (state.blendSkipped == skip) return;
+  EndQuads();
+  state.blendSkipped = skip;
+  if (skip) {
+    glDisable(GL_BLEND);
+  } else if (state.blend == BLEND_ALPHA) {
+    glEnable(GL_BLEND);
+  }
+}
+
+bool Opaque(const Ref<TPixmap>& pixmap) {
+  if (ALPHA_BITS[pixmap->Format()] == 0) return true;
+  const int alphaByte = pixmap->Format() == PIXFMT_ALPHA8 ? 0 : 3;
+  const int bytes = BYTES_PER_PIXEL[pixmap->Format()];
+  for (int y = 0; y < pixmap->Height(); y++) {
+    const uint8_t* p = pixmap->PixelPtr(0, y) + alphaByte;
+    for (int x = 0; x < pixmap->Width(); x++, p += bytes) {
+      if (*p != 255) return false;
+    }
+  }
+  return true;
+}
+
+// Shapes without a texture blend as the mode says.
+void Untextured() {
+  Texturing(false);
+  SkipBlending(false);
 }
 
 void BindTexture(GLuint texture) {
@@ -101,6 +136,7 @@ TGLImageFrame::~TGLImageFrame() {
 void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
   BindTexture(texture);
   Texturing(true);
+  SkipBlending(opaque);
   if (!state.quadsOpen) {
     glBegin(GL_QUADS);
     state.quadsOpen = true;
@@ -145,6 +181,7 @@ void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
 
   // Each display has a context of its own: what was cached is not known there.
   state.blend = 0;
+  state.blendSkipped = false;
   state.boundTexture = 0;
   state.texturing = false;
   glDisable(GL_TEXTURE_2D);
@@ -176,12 +213,13 @@ Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags)
     SharedContext shared;
     texture = detail::MakeFrameTexture(pixmap, flags, u1, v1);
   }
-  return New<TGLImageFrame>(texture, u1, v1, DisplaySequence());
+  return New<TGLImageFrame>(texture, u1, v1, DisplaySequence(), Opaque(pixmap));
 }
 
 void TGLDrawDriver::ApplyBlend(int mode) {
   if (mode == state.blend) return;
   EndQuads();
+  state.blendSkipped = false;
   state.blend = mode;
   switch (mode) {
     case BLEND_MASK:
@@ -260,14 +298,14 @@ void TGLDrawDriver::ClearBuffer() {
 }
 
 void TGLDrawDriver::RenderPoint(float x, float y) {
-  Texturing(false);
+  Untextured();
   glBegin(GL_POINTS);
   glVertex2f(x + 0.5f, y + 0.5f);
   glEnd();
 }
 
 void TGLDrawDriver::RenderLine(float x0, float y0, float x1, float y1, float tx, float ty) {
-  Texturing(false);
+  Untextured();
   glBegin(GL_LINES);
   Vertex(x0, y0, tx + 0.5f, ty + 0.5f);
   Vertex(x1, y1, tx + 0.5f, ty + 0.5f);
@@ -275,7 +313,7 @@ void TGLDrawDriver::RenderLine(float x0, float y0, float x1, float y1, float tx,
 }
 
 void TGLDrawDriver::RenderRect(float x0, float y0, float x1, float y1, float tx, float ty) {
-  Texturing(false);
+  Untextured();
   glBegin(GL_QUADS);
   Vertex(x0, y0, tx, ty);
   Vertex(x1, y0, tx, ty);
@@ -292,7 +330,7 @@ void TGLDrawDriver::RenderOval(float x0, float y0, float x1, float y1, float tx,
       extent < static_cast<float>(MAX_OVAL_VERTICES) ? static_cast<int>(extent) : MAX_OVAL_VERTICES;
   if (n < 12) n = 12;
   n -= n % 4;
-  Texturing(false);
+  Untextured();
   glBegin(GL_POLYGON);
   for (int i = 0; i < n; i++) {
     const double a = i * 360.0 / n * (std::numbers::pi / 180.0);
@@ -305,7 +343,7 @@ void TGLDrawDriver::RenderOval(float x0, float y0, float x1, float y1, float tx,
 void TGLDrawDriver::RenderPolygon(const std::vector<float>& xy, float hx, float hy, float tx,
                                   float ty) {
   if (xy.size() < 6 || xy.size() % 2 != 0) return;
-  Texturing(false);
+  Untextured();
   glBegin(GL_POLYGON);
   for (size_t i = 0; i < xy.size(); i += 2) Vertex(xy[i] + hx, xy[i + 1] + hy, tx, ty);
   glEnd();

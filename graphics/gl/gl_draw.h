@@ -41,8 +41,8 @@ void FinishGLDrawing();
 // pixmap ends in the (power-of-two) texture.
 class TGLImageFrame : public TImageFrame {
  public:
-  TGLImageFrame(unsigned texture, float u1, float v1, int sequence)
-      : u1(u1), v1(v1), texture(texture), sequence(sequence) {}
+  TGLImageFrame(unsigned texture, float u1, float v1, int sequence, bool opaque)
+      : u1(u1), v1(v1), texture(texture), sequence(sequence), opaque(opaque) {}
   // The texture goes with the frame while its display is still the current one.
   ~TGLImageFrame() override;
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
@@ -50,6 +50,9 @@ class TGLImageFrame : public TImageFrame {
   float u0 = 0, v0 = 0, u1, v1;
   unsigned texture;
   int sequence;  // DisplaySequence when made
+  // Every pixel has full alpha: drawn at full alpha, blending changes nothing
+  // and is left out.
+  bool opaque;
 };
 
 // Starts the drawing layer and the OpenGL display module, and selects the

@@ -534,3 +534,26 @@ TEST_F(GLDraw, QuickTextLeavesTheStateAsItWas) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GLDraw, OpaqueImagesSkipBlendingOnlyWhereItChangesNothing) {
+  const Ref<TImage> red = LoadImageFrom(Painted(16, 16, [](int, int) { return 0xffff0000u; }), 0);
+  SetBlendMode(BLEND_ALPHA);
+  Fill(BLACK);
+  SetColor(WHITE);
+  DrawImageFrame(red, 0, 0, 0);
+  EXPECT_RGB(RED, At(8, 8));
+  SetDrawAlpha(0.5f);
+  DrawImageFrame(red, 20, 0, 0);
+  EXPECT_NEAR(At(28, 8) >> 16, 0x80, 2) << "half alpha still blends";
+  SetDrawAlpha(1);
+  DrawImageFrame(red, 40, 0, 0);
+  SetDrawAlpha(0.5f);
+  SetColor(GREEN);
+  FillRect(40, 0, 16, 16);
+  EXPECT_NEAR(At(48, 8) >> 16, 0x80, 2) << "a shape after an opaque image blends again";
+  EXPECT_NEAR(At(48, 8) >> 8 & 0xff, 0x80, 2);
+}
+
+}  // namespace
