@@ -87,6 +87,25 @@ bool Opaque(const Ref<TPixmap>& pixmap) {
   return true;
 }
 
+// Whether the quad lies on the screen texel for pixel: unturned, unscaled,
+// on whole pixels and as big as the picture.
+bool TexelForPixel(float x0, float y0, float x1, float y1, float tx, float ty, int width,
+                   int height) {
+  const bool identity = state.ix == 1 && state.iy == 0 && state.jx == 0 && state.jy == 1;
+  const float left = x0 + tx, top = y0 + ty;
+  return identity && x1 - x0 == static_cast<float>(width) &&
+         y1 - y0 == static_cast<float>(height) && left == std::floor(left) &&
+         top == std::floor(top);
+}
+
+// The frame's texture bound, switches between its own filters and nearest.
+void SampleNearest(TGLImageFrame& frame, bool nearest) {
+  if (frame.nearestNow == nearest) return;
+  EndQuads();
+  frame.nearestNow = nearest;
+  detail::SetFrameFilters(nearest ? 0 : frame.flags);
+}
+
 // Shapes without a texture blend as the mode says.
 void Untextured() {
   Texturing(false);
@@ -137,6 +156,7 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   BindTexture(texture);
   Texturing(true);
   SkipBlending(opaque);
+  if (filtered) SampleNearest(*this, TexelForPixel(x0, y0, x1, y1, tx, ty, width, height));
   if (!state.quadsOpen) {
     glBegin(GL_QUADS);
     state.quadsOpen = true;
@@ -206,14 +226,13 @@ void TGLDrawDriver::Flip(int sync) {
 }
 
 Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
-  float u1 = 0, v1 = 0;
-  GLuint texture = 0;
   EndQuads();
+  detail::frametexture made;
   {
     SharedContext shared;
-    texture = detail::MakeFrameTexture(pixmap, flags, u1, v1);
+    made = detail::MakeFrameTexture(pixmap, flags);
   }
-  return New<TGLImageFrame>(texture, u1, v1, DisplaySequence(), Opaque(pixmap));
+  return New<TGLImageFrame>(made, flags, DisplaySequence(), Opaque(pixmap));
 }
 
 void TGLDrawDriver::ApplyBlend(int mode) {

@@ -4,6 +4,8 @@
 // images as textures in the name space every display shares.
 
 #include "graphics/draw2d/draw_display.h"
+#include "graphics/draw2d/image.h"
+#include "graphics/gl/gl_texture.h"
 
 class TGLDrawDriver : public TDrawDriver {
  public:
@@ -41,8 +43,16 @@ void FinishGLDrawing();
 // pixmap ends in the (power-of-two) texture.
 class TGLImageFrame : public TImageFrame {
  public:
-  TGLImageFrame(unsigned texture, float u1, float v1, int sequence, bool opaque)
-      : u1(u1), v1(v1), texture(texture), sequence(sequence), opaque(opaque) {}
+  TGLImageFrame(const detail::frametexture& made, int flags, int sequence, bool opaque)
+      : u1(made.u1),
+        v1(made.v1),
+        texture(made.texture),
+        sequence(sequence),
+        opaque(opaque),
+        width(made.width),
+        height(made.height),
+        filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
+        flags(flags) {}
   // The texture goes with the frame while its display is still the current one.
   ~TGLImageFrame() override;
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
@@ -53,6 +63,13 @@ class TGLImageFrame : public TImageFrame {
   // Every pixel has full alpha: drawn at full alpha, blending changes nothing
   // and is left out.
   bool opaque;
+  // Texels the picture covers, and whether it is filtered; drawn texel for
+  // pixel, a filtered frame samples its texels' centres, which the nearest
+  // texel gives as exactly and much faster.
+  int width, height;
+  bool filtered;
+  int flags;
+  bool nearestNow = false;
 };
 
 // Starts the drawing layer and the OpenGL display module, and selects the

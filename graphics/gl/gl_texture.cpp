@@ -102,7 +102,14 @@ unsigned GLTexFromPixmap(const Ref<TPixmap>& pixmap, int mipmaps) {
 
 namespace detail {
 
-unsigned MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags, float& u1, float& v1) {
+void SetFrameFilters(int flags) {
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
+                  flags & IMG_FILTERED ? GL_LINEAR : GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                  flags & IMG_MIPMAPPED ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+}
+
+frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
   int tw = pixmap->Width(), th = pixmap->Height();
   GLAdjustTexSize(tw, th);
   const int w = std::min(pixmap->Width(), tw), h = std::min(pixmap->Height(), th);
@@ -116,10 +123,7 @@ unsigned MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags, float& u1, floa
   glBindTexture(GL_TEXTURE_2D, texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER,
-                  flags & IMG_FILTERED ? GL_LINEAR : GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
-                  mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+  SetFrameFilters(flags);
   // All levels are allocated first, so the texture is complete whatever
   // happens to the uploads.
   for (int level = 0, lw = tw, lh = th;; level++) {
@@ -132,9 +136,8 @@ unsigned MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags, float& u1, floa
     glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, p.Width(), p.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
                     p.Pixels());
   });
-  u1 = static_cast<float>(w) / static_cast<float>(tw);
-  v1 = static_cast<float>(h) / static_cast<float>(th);
-  return texture;
+  return {texture, static_cast<float>(w) / static_cast<float>(tw),
+          static_cast<float>(h) / static_cast<float>(th), w, h};
 }
 
 }  // namespace detail

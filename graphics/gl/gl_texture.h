@@ -16,7 +16,15 @@ namespace detail {
 // The texture of an image frame: the pixmap at the top-left of a
 // power-of-two texture (resampled only when no texture can hold it), its
 // last column and row repeated once beside it so that filtering at its edges
-// reads its own texels. flags: IMG_FILTERED, IMG_MIPMAPPED. u1 and v1 give
-// where the pixmap ends. Made in whatever context is current.
-unsigned MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags, float& u1, float& v1);
+// reads its own texels. flags: IMG_FILTERED, IMG_MIPMAPPED. Made in whatever
+// context is current.
+struct frametexture {
+  unsigned texture;
+  float u1, v1;       // where the picture ends
+  int width, height;  // texels the picture covers
+};
+frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags);
+// The bound texture's filters for the image flags (IMG_FILTERED: linear when
+// magnified; IMG_MIPMAPPED: trilinear when minified; else nearest).
+void SetFrameFilters(int flags);
 }  // namespace detail

@@ -557,3 +557,26 @@ TEST_F(GLDraw, OpaqueImagesSkipBlendingOnlyWhereItChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GLDraw, FilteredImagesDrawnTexelForPixelAreExactAndBlurOtherwise) {
+  // Stripes one pixel wide: filtering between them shows at once.
+  const Ref<TImage> stripes = LoadImageFrom(
+      Painted(16, 16, [](int x, int) { return x % 2 ? 0xffffffffu : 0xff000000u; }), IMG_FILTERED);
+  Fill(BLACK);
+  SetColor(WHITE);
+  DrawImageFrame(stripes, 10, 10, 0);
+  EXPECT_RGB(BLACK, At(10, 15));
+  EXPECT_RGB(WHITE, At(11, 15));
+  EXPECT_RGB(BLACK, At(24, 15));
+  EXPECT_RGB(WHITE, At(25, 15));
+  DrawImageFrame(stripes, 40.5f, 10, 0);
+  const uint32_t between = At(45, 15);
+  EXPECT_NE(between, WHITE) << "half a pixel over, the texels blend";
+  EXPECT_NE(between, BLACK);
+  DrawImageFrame(stripes, 70, 10, 0);
+  EXPECT_RGB(WHITE, At(71, 15)) << "and back on whole pixels, exact again";
+}
+
+}  // namespace
