@@ -71,8 +71,8 @@ void CheckMusic(const MusicReport& report) {
 }
 
 std::string FormatReport(const MusicReport& report) {
-  std::string text = "                   " + std::string("band edges (Hz):");
-  for (double edge : BAND_EDGES) text += " " + std::to_string(static_cast<int>(edge));
+  std::string text = "                   band edges (Hz):";
+  for (double edge : BAND_EDGES) text.append(" ").append(std::to_string(static_cast<int>(edge)));
   text += "\n";
   char line[128];
   for (const SectionLevels& section : report.sections) {
