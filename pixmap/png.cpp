@@ -29,6 +29,20 @@ namespace {
 constexpr int MAX_SIDE = 16384;
 constexpr uint64_t MAX_DECODED_BYTES = uint64_t{256} << 20;
 constexpr int SIGNATURE_BYTES = 8;
+// The ancillary chunks libpng would decode that a pixmap has no use for.
+// libpng 1.6 reads such a chunk whole into memory, however long its header
+// claims it is, and only warns when that is over its chunk limit; skipped,
+// a chunk costs a small buffer. Of the ancillary chunks only tRNS (alpha)
+// changes the pixels; gamma and colour chunks would only matter with
+// transforms that the loader never asks for.
+constexpr png_byte UNUSED_CHUNKS[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+    "sBIT\0sCAL\0sPLT\0sRGB\0sTER\0tEXt\0tIME\0zTXt";
+constexpr int UNUSED_CHUNK_COUNT = sizeof UNUSED_CHUNKS / 5;
+// What libpng may allocate for one chunk's data, and how many chunks it may
+// keep; nothing that the loader reads comes near either.
+constexpr png_alloc_size_t MAX_CHUNK_BYTES = 64 * 1024;
+constexpr png_uint_32 MAX_CACHED_CHUNKS = 16;
 // zlib's own "default level".
 constexpr int DEFAULT_COMPRESSION = -1;
 
@@ -162,6 +176,11 @@ bool ReadHeader(png_structp png, png_infop info, Header& header) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_sig_bytes(png, SIGNATURE_BYTES);
   png_set_user_limits(png, MAX_SIDE, MAX_SIDE);
+  png_set_chunk_malloc_max(png, MAX_CHUNK_BYTES);
+  png_set_chunk_cache_max(png, MAX_CACHED_CHUNKS);
+  // Chunks unknown to libpng are skipped as well, whatever its default.
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, UNUSED_CHUNKS, UNUSED_CHUNK_COUNT);
   png_read_info(png, info);
   // Palettes become RGB (RGBA with tRNS), small greys 8-bit grey, tRNS an
   // alpha channel, 16 bits their high byte.

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <string>
 
 #include "pixmap/pixmap_loader.h"
 #include "stream/bank_stream.h"
@@ -227,6 +230,72 @@ TEST_F(PngTest, OversizedPicturesAreRefusedBeforeDecoding) {
     EXPECT_FALSE(LoadPixmapPNG(stream));
     EXPECT_LE(stream->Position(), static_cast<int>(testpng::FindChunk(png, "IDAT") + 8));
   }
+}
+
+// What the address space grew by while loading, and whether a pixmap came
+// back. The load runs in a child process, so that what this process mapped
+// before does not hide the peak.
+struct LoadCost {
+  int64_t peakBytes = -1;
+  bool loaded = false;
+};
+
+int64_t PeakAddressSpace() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmPeak:", 0) == 0) return std::stoll(line.substr(7)) * 1024;
+  }
+  return -1;
+}
+
+LoadCost CostOfLoading(Bytes bytes) {
+  int fds[2];
+  if (pipe(fds) != 0) return {};
+  const pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    LoadCost cost;
+    const int64_t before = PeakAddressSpace();
+    cost.loaded = static_cast<bool>(Load(std::move(bytes)));
+    cost.peakBytes = PeakAddressSpace() - before;
+    const bool sent = write(fds[1], &cost, sizeof cost) == static_cast<ssize_t>(sizeof cost);
+    _exit(sent ? 0 : 1);
+  }
+  close(fds[1]);
+  LoadCost cost;
+  if (child < 0 || read(fds[0], &cost, sizeof cost) != static_cast<ssize_t>(sizeof cost)) cost = {};
+  close(fds[0]);
+  if (child > 0) waitpid(child, nullptr, 0);
+  return cost;
+}
+
+TEST_F(PngTest, ChunksClaimingAGigabyteCostLittleMemory) {
+  const Bytes png = testpng::WritePng(Make(4, 4, PNG_COLOR_TYPE_RGB_ALPHA, 8));
+  // Headers with a length near 1 GiB and a few bytes of data behind them:
+  // every kind of chunk that libpng would read whole, one it does not know,
+  // and the pixel data.
+  for (const char* type : {"tEXt", "zTXt", "iTXt", "sPLT", "iCCP", "cHRM", "gAMA", "pCAL", "sCAL",
+                           "eXIf", "bKGD", "hIST", "prVt", "IDAT"}) {
+    SCOPED_TRACE(type);
+    const LoadCost cost =
+        CostOfLoading(testpng::WithChunk(png, type, {'k', 'e', 'y', 0, 'x'}, 0x3FFFFFF0u));
+    ASSERT_GE(cost.peakBytes, 0) << "the child did not report";
+    EXPECT_FALSE(cost.loaded);
+    EXPECT_LT(cost.peakBytes, 16 << 20);
+  }
+}
+
+TEST_F(PngTest, ChunksThatDoNotChangeThePixelsAreSkipped) {
+  const Picture picture = WithPalette(Make(6, 4, PNG_COLOR_TYPE_PALETTE, 8), 11, 7);
+  Bytes png = testpng::WritePng(picture);
+  // Larger than libpng may allocate for a chunk, and well-formed.
+  const Bytes text(300 * 1024, 'z');
+  png = testpng::WithChunk(png, "tEXt", text);
+  png = testpng::WithChunk(png, "gAMA", {0, 0, 0xB1, 0x8F});
+  png = testpng::WithChunk(png, "sRGB", {0});
+  png = testpng::WithChunk(png, "prVt", text);
+  ExpectPicture(Load(png), picture);
 }
 
 TEST_F(PngTest, NotAPngIsTurnedAwayAfterTheSignature) {

@@ -171,6 +171,22 @@ Bytes PngWithHeader(uint32_t width, uint32_t height, int bitDepth, int colorType
   return png;
 }
 
+Bytes WithChunk(const Bytes& png, const std::string& type, const Bytes& data,
+                std::optional<uint32_t> declaredLength) {
+  const size_t afterHeader = FindChunk(png, "IHDR") + 12 + 13;
+  Bytes chunk;
+  if (!declaredLength || *declaredLength == data.size()) {
+    AddChunk(chunk, type.c_str(), data);
+  } else {
+    PutBigEndian(chunk, *declaredLength);
+    chunk.insert(chunk.end(), type.begin(), type.end());
+    chunk.insert(chunk.end(), data.begin(), data.end());
+  }
+  Bytes result = png;
+  result.insert(result.begin() + static_cast<ptrdiff_t>(afterHeader), chunk.begin(), chunk.end());
+  return result;
+}
+
 size_t FindChunk(const Bytes& png, const std::string& type) {
   for (size_t at = 8; at + 12 <= png.size(); at += 12 + ChunkLength(png, at)) {
     if (std::equal(type.begin(), type.end(), png.begin() + static_cast<ptrdiff_t>(at) + 4)) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ Bytes WritePng(const Picture& picture);
 // Signature + IHDR (values as given, unchecked) + IDAT + IEND, correct CRCs.
 Bytes PngWithHeader(uint32_t width, uint32_t height, int bitDepth, int colorType,
                     const Bytes& idat);
+// The file with a chunk put right after IHDR. A declared length other than
+// the data's size makes a chunk that claims more (or less) than follows it;
+// such a chunk gets no CRC, the rest of the file just follows its data.
+Bytes WithChunk(const Bytes& png, const std::string& type, const Bytes& data,
+                std::optional<uint32_t> declaredLength = {});
 // Offset of the first chunk of that type (at its length field), or npos.
 size_t FindChunk(const Bytes& png, const std::string& type);
 // Length of the chunk's data.
