@@ -114,10 +114,10 @@ class OggFile {
   bool open_ = false;
 };
 
-// Decodes up to bytes of PCM from the first logical bitstream into buffer and
+// Decodes up to bytes of PCM of the given logical bitstream into buffer and
 // gives how many arrived, which is fewer when the data ends early (or runs
 // into a following bitstream); -1 on a decoding error.
-int64_t ReadAll(OggVorbis_File* file, uint8_t* buffer, int64_t bytes) {
+int64_t ReadAll(OggVorbis_File* file, int link, uint8_t* buffer, int64_t bytes) {
   int64_t done = 0;
   while (done < bytes) {
     int bitstream = 0;
@@ -125,10 +125,20 @@ int64_t ReadAll(OggVorbis_File* file, uint8_t* buffer, int64_t bytes) {
     const int want = static_cast<int>(std::min<int64_t>(bytes - done, READ_CHUNK));
     const long got = ov_read(file, at, want, 0, BYTES_PER_VALUE, 1, &bitstream);
     if (got < 0) return -1;
-    if (got == 0 || bitstream != 0) break;
+    if (got == 0 || bitstream != link) break;
     done += got;
   }
   return done;
+}
+
+// A chained file plays its first logical bitstream that has audio: an empty
+// one before it would make a sound that never plays.
+int FirstLinkWithAudio(OggVorbis_File* file) {
+  const long links = ov_streams(file);
+  for (int link = 0; link < links; ++link) {
+    if (ov_pcm_total(file, link) > 0) return link;
+  }
+  return 0;
 }
 
 // The length comes from the granule position of the last page, which nothing
@@ -148,12 +158,20 @@ Ref<TAudioSample> TOggSampleLoader::LoadSample(const Ref<TStream>& stream) {
   ogg.RethrowFailure();
   if (!ogg.IsOpen()) return nullptr;
 
-  const vorbis_info* info = ov_info(ogg.File(), 0);
-  const ogg_int64_t frames = ov_pcm_total(ogg.File(), 0);
+  OggVorbis_File* file = ogg.File();
+  const int link = FirstLinkWithAudio(file);
+  const vorbis_info* info = ov_info(file, link);
+  const ogg_int64_t frames = ov_pcm_total(file, link);
   if (!info || info->channels < 1 || info->channels > 2) return nullptr;
   if (info->rate <= 0 || info->rate > INT_MAX || frames < 0) return nullptr;
   const int frameBytes = info->channels * BYTES_PER_VALUE;
   if (frames > MAX_DECODED_BYTES / frameBytes || !PlausibleLength(frames, streamBytes)) {
+    return nullptr;
+  }
+  // vorbisfile leaves a chained file positioned past a first bitstream that
+  // fits on one page, so the decoding starts from the link's own first page.
+  if (ov_streams(file) > 1 && ov_raw_seek(file, file->offsets[link]) != 0) {
+    ogg.RethrowFailure();
     return nullptr;
   }
 
@@ -161,9 +179,11 @@ Ref<TAudioSample> TOggSampleLoader::LoadSample(const Ref<TStream>& stream) {
   Ref<TAudioSample> sample =
       NewSample(static_cast<int>(frames), static_cast<int>(info->rate), format);
   const int64_t bytes = int64_t{frames} * frameBytes;
-  const int64_t decoded = ReadAll(ogg.File(), sample->samples, bytes);
+  const int64_t decoded = ReadAll(file, link, sample->samples, bytes);
   ogg.RethrowFailure();
-  if (decoded < 0) return nullptr;
+  // Nothing at all of the claimed audio decoded: silence would stand in for
+  // it.
+  if (decoded < 0 || (bytes > 0 && decoded == 0)) return nullptr;
   // What did not arrive is silence.
   std::memset(sample->samples + decoded, 0, static_cast<size_t>(bytes - decoded));
   return sample;

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 Bytes EncodeOgg(int channels, int rate, int frames, const std::function<float(int, int)>& wave,
-                int64_t granuleShift) {
+                int64_t granuleShift, int serial) {
   vorbis_info info;
   vorbis_info_init(&info);
   if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0) return {};
@@ -16,7 +16,7 @@ Bytes EncodeOgg(int channels, int rate, int frames, const std::function<float(in
   vorbis_block block;
   vorbis_block_init(&dsp, &block);
   ogg_stream_state os;
-  ogg_stream_init(&os, 1);
+  ogg_stream_init(&os, serial);
 
   Bytes out;
   auto emit = [&](ogg_page& page) {

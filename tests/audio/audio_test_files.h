@@ -46,8 +46,16 @@ struct WavWriter {
 // Interleaved 16-bit frames of channels from the generator (channel, frame)
 // in -1..1, encoded at quality 0.4. granuleShift moves the last page's
 // granule position, which claims a longer (or shorter) stream than is there.
+// Files with different serial numbers joined end to end make a chained file.
 Bytes EncodeOgg(int channels, int rate, int frames, const std::function<float(int, int)>& wave,
-                int64_t granuleShift = 0);
+                int64_t granuleShift = 0, int serial = 1);
+
+// Ogg files with different serial numbers, end to end: one chained file.
+inline Bytes Chain(const std::vector<Bytes>& links) {
+  Bytes file;
+  for (const Bytes& link : links) file.insert(file.end(), link.begin(), link.end());
+  return file;
+}
 
 // A read-only memory stream over bytes, which must outlive it.
 inline Ref<TStream> StreamOf(Bytes& bytes) {

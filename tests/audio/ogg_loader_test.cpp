@@ -86,6 +86,64 @@ TEST_F(AudioOggTest, MonoAndStereoDecode) {
   EXPECT_LT(std::abs(Compare(s, 0, s->length, swapped).correlation), 0.2);
 }
 
+// Files with their own serial numbers joined end to end make one chained
+// file. It loads as its first stream that has audio, whatever the sizes,
+// rates and channels of the streams; vorbisfile on its own starts in the
+// second stream when the first fits on one page.
+TEST_F(AudioOggTest, ChainedFilesLoadTheirFirstStreamWithAudio) {
+  struct Link {
+    int channels, rate, frames;
+    double hertz;
+  };
+  struct Layout {
+    const char* name;
+    std::vector<Link> links;
+    size_t loads;
+  };
+  const Layout layouts[] = {
+      {"one-page first, long second", {{1, 8000, 100, 440}, {1, 8000, 20000, 1000}}, 0},
+      {"long first, one-page second", {{1, 8000, 20000, 440}, {1, 8000, 100, 1000}}, 0},
+      {"three one-page streams",
+       {{1, 8000, 100, 440}, {1, 8000, 200, 1000}, {1, 8000, 300, 700}},
+       0},
+      {"mono 8 kHz, then stereo 44.1 kHz", {{1, 8000, 300, 440}, {2, 44100, 20000, 1000}}, 0},
+      {"stereo 44.1 kHz, then mono 8 kHz", {{2, 44100, 20000, 440}, {1, 8000, 100, 1000}}, 0},
+      {"empty first, long second", {{1, 8000, 0, 440}, {2, 22050, 20000, 1000}}, 1},
+      {"empty first, one-page second", {{1, 8000, 0, 440}, {1, 11025, 100, 1000}}, 1},
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.name);
+    const auto waveOf = [](const Link& link) {
+      return [link](int c, int i) { return Sine(link.hertz * (1 + c), link.rate, i); };
+    };
+    Bytes file;
+    int serial = 1;
+    for (const Link& link : layout.links) {
+      const Bytes part =
+          EncodeOgg(link.channels, link.rate, link.frames, waveOf(link), 0, serial++);
+      file.insert(file.end(), part.begin(), part.end());
+    }
+    const Link& expected = layout.links[layout.loads];
+    Ref<TAudioSample> s = LoadSample(StreamOf(file));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->length, expected.frames);
+    EXPECT_EQ(s->hertz, expected.rate);
+    EXPECT_EQ(s->format, expected.channels == 1 ? SF_MONO16LE : SF_STEREO16LE);
+    for (int c = 0; c < expected.channels; ++c) {
+      EXPECT_GT(Compare(s, c, s->length, waveOf(expected)).correlation, 0.9) << c;
+    }
+  }
+
+  // The first stream's six channels refuse the file; a later stream never
+  // stands in for it.
+  Bytes six = EncodeOgg(
+      6, 8000, 100, [](int, int i) { return Noise(i); }, 0, 1);
+  const Bytes mono = EncodeOgg(
+      1, 8000, 100, [](int, int i) { return Noise(i); }, 0, 2);
+  six.insert(six.end(), mono.begin(), mono.end());
+  EXPECT_FALSE(OggLoader().LoadSample(StreamOf(six)));
+}
+
 TEST_F(AudioOggTest, RefusesWhatItCannotHold) {
   // Six channels would not fit a stereo sample.
   Bytes six = EncodeOgg(6, 44100, 4410, [](int c, int i) { return Sine(200 + 100 * c, 44100, i); });
