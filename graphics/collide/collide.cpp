@@ -5,22 +5,17 @@
 #include <memory>
 
 #include "graphics/collide/quad.h"
-#include "graphics/collide/scan_polygons.h"
 #include "graphics/draw2d/draw_state.h"
 
 namespace {
 
 constexpr int LAYER_COUNT = 32;
-constexpr int ALPHA_OPAQUE = 128;
-constexpr int VALUES = 4;  // x, y, u, v
 
 // The quads of every layer and the free ones; they are recycled, never freed.
 struct collisionstate {
   std::array<TQuad*, LAYER_COUNT> layers{};
   TQuad* free = nullptr;
   std::vector<std::unique_ptr<TQuad>> quads;
-  // Which pixels of the row under test are covered; grows, never shrinks.
-  std::vector<int32_t> scratch;
 };
 
 collisionstate& State() {
@@ -59,78 +54,6 @@ TQuad* MakeQuad(Ref<TPixmap> pixmap, float x, float y, float w, float h, float h
 TQuad* ImageQuad(const Ref<TImage>& image, float x, float y, int frame, const Ref<Object>& id) {
   return MakeQuad(image->Lock(frame, 1, 0), x, y, static_cast<float>(image->width),
                   static_cast<float>(image->height), -image->handleX, -image->handleY, id);
-}
-
-bool Opaque(const TPixmap& pixmap, int column, int row) {
-  // RGBA and BGRA hold alpha in their fourth byte; other formats go the
-  // general way (without alpha they read as opaque).
-  if (BYTES_PER_PIXEL[pixmap.Format()] == 4) {
-    return pixmap.PixelPtr(column, row)[3] >= ALPHA_OPAQUE;
-  }
-  return (static_cast<uint32_t>(pixmap.ReadPixel(column, row)) >> 24) >= ALPHA_OPAQUE;
-}
-
-// Marks the polygon's covered pixels of the row's common span; -1 as soon
-// as one was marked already.
-int MarkRow(const rpoly& p, int32_t* marks, int start, int n) {
-  if (!p.pixmap) {
-    for (int i = 0; i < n; ++i) {
-      if (marks[i]) return -1;
-      marks[i] = -1;
-    }
-    return 0;
-  }
-  const int f = ScanTrunc(p.left.value[0]), g = ScanTrunc(p.right.value[0]);
-  if (g - f < 1) return 0;
-  const float du = (p.right.value[2] - p.left.value[2]) / static_cast<float>(g - f);
-  const float dv = (p.right.value[3] - p.left.value[3]) / static_cast<float>(g - f);
-  const float offset = static_cast<float>(start - f) + 0.5f;
-  float u = p.left.value[2] + offset * du;
-  float v = p.left.value[3] + offset * dv;
-  const TPixmap& pixmap = *p.pixmap;
-  const int width = pixmap.Width(), height = pixmap.Height();
-  // Not >= 0 catches NaN as well as negative values.
-  auto clamp01 = [](float t) { return !(t >= 0) ? 0.0f : std::min(t, 1.0f); };
-  for (int i = 0; i < n; ++i, u += du, v += dv) {
-    const int column = std::min(ScanTrunc(clamp01(u) * static_cast<float>(width)), width - 1);
-    const int row = std::min(ScanTrunc(clamp01(v) * static_cast<float>(height)), height - 1);
-    if (!Opaque(pixmap, column, row)) continue;
-    if (marks[i]) return -1;
-    marks[i] = -1;
-  }
-  return 0;
-}
-
-// The row test of two scanned quads: only the columns where both spans meet
-// are looked at.
-int PixelTest(rpoly* const* active, int count, int) {
-  if (count < 2) return 0;
-  const rpoly& p = *active[0];
-  const rpoly& q = *active[1];
-  const int pl = ScanTrunc(p.left.value[0]), pr = ScanTrunc(p.right.value[0]);
-  const int ql = ScanTrunc(q.left.value[0]), qr = ScanTrunc(q.right.value[0]);
-  if (!(ql < pr && pl < qr)) return 0;
-  const int start = std::max(pl, ql);
-  const int n = std::min(pr, qr) - start;
-  if (n <= 0) return 0;
-  std::vector<int32_t>& scratch = State().scratch;
-  if (static_cast<int>(scratch.size()) < n) scratch.resize(static_cast<size_t>(n));
-  std::fill_n(scratch.begin(), n, 0);
-  for (int i = 0; i < count; ++i) {
-    if (MarkRow(*active[i], scratch.data(), start, n) < 0) return -1;
-  }
-  return 0;
-}
-
-bool QuadsOverlap(const TQuad& a, const TQuad& b) {
-  if (!(a.maxX >= b.minX && a.maxY >= b.minY && a.minX <= b.maxX && a.minY <= b.maxY)) {
-    return false;
-  }
-  const scanshape shapes[] = {{a.vertices, a.pixmap.Get()}, {b.vertices, b.pixmap.Get()}};
-  // Rows outside both bounding boxes cannot hold a common pixel.
-  const int firstRow = ScanTrunc(std::max(a.minY, b.minY));
-  const int endRow = ScanTrunc(std::min(a.maxY, b.maxY)) + 1;
-  return ScanPolygons(shapes, VALUES, PixelTest, firstRow, endRow) != 0;
 }
 
 CollisionIds Collide(TQuad* quad, uint32_t collideMask, uint32_t writeMask) {

@@ -14,3 +14,7 @@ struct TQuad {
 
   void SetCorners(float x0, float y0, float x1, float y1, float x2, float y2, float x3, float y3);
 };
+
+// Whether one screen pixel is covered by an opaque texel (alpha 128 or more)
+// of both quads, or by a solid quad and the other.
+bool QuadsOverlap(const TQuad& a, const TQuad& b);

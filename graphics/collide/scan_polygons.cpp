@@ -1,6 +1,9 @@
 #include "graphics/collide/scan_polygons.h"
 
 #include <array>
+#include <vector>
+
+#include "runtime/runtime_error.h"
 
 namespace {
 
@@ -19,8 +22,8 @@ bool AdvanceEdge(const rpoly& p, scanedge& edge, int step, int y) {
   const int rows = p.Row(to) - p.Row(from);
   if (rows < 1) return false;
   for (int c = 0; c < p.values; ++c) {
-    const float start = p.vertices[from * p.values + c];
-    edge.delta[c] = (p.vertices[to * p.values + c] - start) / static_cast<float>(rows);
+    const float start = p.Vertex(from)[c];
+    edge.delta[c] = (p.Vertex(to)[c] - start) / static_cast<float>(rows);
     // At the centre of row y, which is the from row unless the scan began
     // below it.
     edge.value[c] = start + edge.delta[c] * (static_cast<float>(y - p.Row(from)) + 0.5f);
@@ -31,30 +34,44 @@ bool AdvanceEdge(const rpoly& p, scanedge& edge, int step, int y) {
 
 }  // namespace
 
-void OrientPolygon(float* v, int count, int values) {
+bool PolygonNeedsReversing(const float* v, int count, int values) {
   auto x = [&](int i) { return v[i * values]; };
   auto y = [&](int i) { return v[i * values + 1]; };
   for (int i = 1; i + 1 < count; ++i) {
     const float turn = (x(i + 1) - x(i)) * (y(i) - y(0)) - (x(i) - x(0)) * (y(i + 1) - y(i));
-    if (ScanTrunc(turn) < 0) return;
+    if (ScanTrunc(turn) < 0) return false;
   }
-  for (int a = 0, b = count - 1; a < b; ++a, --b) {
-    std::swap_ranges(v + a * values, v + (a + 1) * values, v + b * values);
-  }
+  return true;
 }
 
 int ScanPolygons(std::span<const scanshape> shapes, int values, const ScanRow& row, int firstRow,
                  int endRow) {
-  std::array<rpoly, SCAN_MAX_POLYGONS> polys;
-  const int polyCount = std::min(static_cast<int>(shapes.size()), SCAN_MAX_POLYGONS);
+  if (values < 2 || values > SCAN_MAX_VALUES) {
+    throw RuntimeError("Scan values per vertex out of range: " + String::FromInt(values));
+  }
+  // The usual few polygons live on the stack; more go to the heap.
+  const size_t polyCount = shapes.size();
+  std::array<rpoly, SCAN_INLINE_POLYGONS> inlinePolys;
+  std::array<rpoly*, SCAN_INLINE_POLYGONS> inlineActive;
+  std::vector<rpoly> heapPolys;
+  std::vector<rpoly*> heapActive;
+  std::span<rpoly> polys(inlinePolys.data(), std::min(polyCount, inlinePolys.size()));
+  std::span<rpoly*> active(inlineActive);
+  if (polyCount > inlinePolys.size()) {
+    heapPolys.resize(polyCount);
+    heapActive.resize(polyCount);
+    polys = heapPolys;
+    active = heapActive;
+  }
+
   int minY = INT_MAX, maxY = INT_MIN;
-  for (int i = 0; i < polyCount; ++i) {
+  for (size_t i = 0; i < polyCount; ++i) {
     rpoly& p = polys[i];
     p.values = values;
-    p.count = std::min(static_cast<int>(shapes[i].vertices.size()) / values, SCAN_MAX_VERTICES);
-    std::copy_n(shapes[i].vertices.begin(), p.count * values, p.vertices);
+    p.vertices = shapes[i].vertices.data();
+    p.count = static_cast<int>(std::min<size_t>(shapes[i].vertices.size() / values, INT_MAX / 2));
     p.pixmap = shapes[i].pixmap;
-    OrientPolygon(p.vertices, p.count, values);
+    p.reversed = PolygonNeedsReversing(p.vertices, p.count, values);
     for (int v = 0; v < p.count; ++v) {
       if (p.Row(v) < p.Row(p.top)) p.top = v;
       minY = std::min(minY, p.Row(v));
@@ -65,7 +82,6 @@ int ScanPolygons(std::span<const scanshape> shapes, int values, const ScanRow& r
     if (p.count < 3) p.state = rpoly::FINISHED;
   }
 
-  std::array<rpoly*, SCAN_MAX_POLYGONS> active;
   int activeCount = 0;
   auto deactivate = [&](rpoly* p) {
     p->state = rpoly::FINISHED;
@@ -75,8 +91,7 @@ int ScanPolygons(std::span<const scanshape> shapes, int values, const ScanRow& r
 
   int result = 0;
   for (int y = std::max(minY, firstRow); y < std::min(maxY, endRow); ++y) {
-    for (int i = 0; i < polyCount; ++i) {
-      rpoly& p = polys[i];
+    for (rpoly& p : polys) {
       if (p.state == rpoly::FINISHED || (p.state == rpoly::NOT_STARTED && p.top > y)) continue;
       if (y >= p.Row(p.left.to)) {
         if (!AdvanceEdge(p, p.left, -1, y)) {
