@@ -145,9 +145,9 @@ int BlendToRestore() {
 }  // namespace
 
 TGLImageFrame::~TGLImageFrame() {
-  if (sequence != DisplaySequence()) return;
+  // Not inside a batch, where OpenGL refuses to delete.
   EndQuads();
-  glDeleteTextures(1, &texture);
+  detail::DeleteFrameTexture(group, texture);
   // The name is free for the next texture, which must then be bound anew.
   if (state.boundTexture == texture) state.boundTexture = 0;
 }

@@ -47,18 +47,21 @@ class TGLImageFrame : public TImageFrame {
       : u1(made.u1),
         v1(made.v1),
         texture(made.texture),
+        group(made.group),
         sequence(sequence),
         opaque(opaque),
         width(made.width),
         height(made.height),
         filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
         flags(flags) {}
-  // The texture goes with the frame while its display is still the current one.
+  // The texture goes with the frame, also when that is long after its
+  // display closed: it lives in the shared name space, not the display's.
   ~TGLImageFrame() override;
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
 
   float u0 = 0, v0 = 0, u1, v1;
   unsigned texture;
+  int group;     // the name space of the texture
   int sequence;  // DisplaySequence when made
   // Every pixel has full alpha: drawn at full alpha, blending changes nothing
   // and is left out.

@@ -29,3 +29,12 @@ void gldisplay_make_current(GLDisplayRecord* record);
 void gldisplay_flip(int sync);
 // Switches the thread between the shared context and the current record's.
 void gldisplay_toggle_shared();
+// The shared name space's generation: a new number each time a shared
+// context is made, 0 while there is none. A texture name means something
+// only in the generation it was made in.
+int gldisplay_share_group();
+// Deletes texture names of generation group in a context of that name space:
+// the thread's current one when it is ours, else the shared context for the
+// time of the call. Names of a generation that is gone went with it and are
+// left alone.
+void gldisplay_delete_textures(int group, int count, const unsigned* names);

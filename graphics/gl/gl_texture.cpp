@@ -3,9 +3,11 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "graphics/draw2d/image.h"
 #include "graphics/gl/gl_draw.h"
+#include "graphics/gl/gl_platform.h"
 #include "pixmap/pixmap_transform.h"
 #include "runtime/runtime_error.h"
 
@@ -53,16 +55,29 @@ void ForEachLevel(Ref<TPixmap> level, bool mipmaps, Upload upload) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
-// The pixmap in the top-left of a tw x th RGBA pixmap, its last column and
-// row repeated once to the right and below; the rest is left undefined.
+int liveFrameTextures = 0;
+int paddingPoison = -1;
+
+// The pixmap in the top-left of a tw x th RGBA pixmap, its last column
+// repeated to the right edge and its last row to the bottom: nothing is left
+// undefined for filtering or the mipmap levels to pull in.
 Ref<TPixmap> Padded(const Ref<TPixmap>& pixmap, int tw, int th) {
   const int w = pixmap->Width(), h = pixmap->Height();
   Ref<TPixmap> padded = CreatePixmap(tw, th, PIXFMT_RGBA32, 4);
+  const size_t bytes = static_cast<size_t>(padded->Pitch()) * static_cast<size_t>(th);
+  if (paddingPoison >= 0) std::memset(padded->Pixels(), paddingPoison, bytes);
+  if (w < 1 || h < 1) {
+    std::memset(padded->Pixels(), 0, bytes);
+    return padded;
+  }
   padded->Paste(*pixmap, 0, 0);
-  if (w < 1 || h < 1) return padded;
-  if (w < tw) padded->Paste(*pixmap->Window(w - 1, 0, 1, h), w, 0);
-  if (h < th) padded->Paste(*pixmap->Window(0, h - 1, w, 1), 0, h);
-  if (w < tw && h < th) padded->Paste(*pixmap->Window(w - 1, h - 1, 1, 1), w, h);
+  for (int y = 0; y < h; y++) {
+    uint8_t* row = padded->PixelPtr(0, y);
+    for (int x = w; x < tw; x++) std::memcpy(row + x * 4, row + (w - 1) * 4, 4);
+  }
+  for (int y = h; y < th; y++) {
+    std::memcpy(padded->PixelPtr(0, y), padded->PixelPtr(0, h - 1), static_cast<size_t>(tw) * 4);
+  }
   return padded;
 }
 
@@ -132,12 +147,34 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
     if (lw >= 2) lw /= 2;
     if (lh >= 2) lh /= 2;
   }
-  ForEachLevel(level0, mipmapped, [](int level, const TPixmap& p) {
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, p.Width(), p.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
-                    p.Pixels());
-  });
-  return {texture, static_cast<float>(w) / static_cast<float>(tw),
-          static_cast<float>(h) / static_cast<float>(th), w, h};
+  try {
+    ForEachLevel(level0, mipmapped, [](int level, const TPixmap& p) {
+      glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, p.Width(), p.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                      p.Pixels());
+    });
+  } catch (...) {
+    // No frame will own the name.
+    glDeleteTextures(1, &texture);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    throw;
+  }
+  if (texture) liveFrameTextures++;
+  return {texture,
+          gldisplay_share_group(),
+          static_cast<float>(w) / static_cast<float>(tw),
+          static_cast<float>(h) / static_cast<float>(th),
+          w,
+          h};
 }
+
+void DeleteFrameTexture(int group, unsigned texture) {
+  if (!texture) return;
+  liveFrameTextures--;
+  gldisplay_delete_textures(group, 1, &texture);
+}
+
+int LiveFrameTextures() { return liveFrameTextures; }
+
+void SetPaddingPoison(int byte) { paddingPoison = byte; }
 
 }  // namespace detail

@@ -15,15 +15,25 @@ unsigned GLTexFromPixmap(const Ref<TPixmap>& pixmap, int mipmaps);
 namespace detail {
 // The texture of an image frame: the pixmap at the top-left of a
 // power-of-two texture (resampled only when no texture can hold it), its
-// last column and row repeated once beside it so that filtering at its edges
-// reads its own texels. flags: IMG_FILTERED, IMG_MIPMAPPED. Made in whatever
-// context is current.
+// last column repeated to the right edge and its last row to the bottom, so
+// that filtering and every mipmap level read only the picture's own texels;
+// an empty pixmap gives a transparent texture. flags: IMG_FILTERED,
+// IMG_MIPMAPPED. Made in whatever context is current.
 struct frametexture {
   unsigned texture;
+  int group;          // the name space it lives in (gldisplay_share_group)
   float u1, v1;       // where the picture ends
   int width, height;  // texels the picture covers
 };
 frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags);
+// Deletes a frame's texture in its own name space, whatever context is
+// current; one whose name space has gone is only forgotten.
+void DeleteFrameTexture(int group, unsigned texture);
+// Frame textures made and not yet deleted, for tests.
+int LiveFrameTextures();
+// Tests fill the padded buffer with this byte before the picture goes in, so
+// that any texel the padding misses shows; -1 leaves it as allocated.
+void SetPaddingPoison(int byte);
 // The bound texture's filters for the image flags (IMG_FILTERED: linear when
 // magnified; IMG_MIPMAPPED: trilinear when minified; else nearest).
 void SetFrameFilters(int flags);

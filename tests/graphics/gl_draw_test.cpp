@@ -4,6 +4,7 @@
 // After GoogleTest, whose names Xlib's macros would replace.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -15,9 +16,11 @@
 #include "graphics/draw2d/draw_state.h"
 #include "graphics/draw2d/glyph_font.h"
 #include "graphics/draw2d/image.h"
+#include "graphics/gl/gl_display.h"
 #include "graphics/gl/gl_draw.h"
 #include "graphics/gl/gl_draw_text.h"
 #include "graphics/gl/gl_texture.h"
+#include "pixmap/pixmap_transform.h"
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
@@ -577,6 +580,169 @@ TEST_F(GLDraw, FilteredImagesDrawnTexelForPixelAreExactAndBlurOtherwise) {
   EXPECT_NE(between, BLACK);
   DrawImageFrame(stripes, 70, 10, 0);
   EXPECT_RGB(WHITE, At(71, 15)) << "and back on whole pixels, exact again";
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a texture name exists in the name space every display shares; any
+// context, or none, may be current.
+bool TextureExists(GLuint name) {
+  GLDisplayDriver()->ToggleSharedContext();
+  const bool exists = glIsTexture(name);
+  GLDisplayDriver()->ToggleSharedContext();
+  return exists;
+}
+
+// Every level of a texture, read back in the shared context.
+std::vector<Ref<TPixmap>> TextureLevels(GLuint texture) {
+  std::vector<Ref<TPixmap>> levels;
+  GLDisplayDriver()->ToggleSharedContext();
+  glBindTexture(GL_TEXTURE_2D, texture);
+  for (int level = 0;; level++) {
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+    if (w < 1 || h < 1) break;
+    levels.push_back(CreatePixmap(w, h, PIXFMT_RGBA32, 4));
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, levels.back()->Pixels());
+    if (w == 1 && h == 1) break;
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  GLDisplayDriver()->ToggleSharedContext();
+  return levels;
+}
+
+// What the frame's texture must hold: the picture with its last column and
+// row carried to the texture's edges (transparent when it has no pixels),
+// then each mipmap level resampled from the one before.
+std::vector<Ref<TPixmap>> ExpectedLevels(const Ref<TPixmap>& picture, int tw, int th,
+                                         bool mipmaps) {
+  const int w = picture->Width(), h = picture->Height();
+  Ref<TPixmap> level = CreatePixmap(tw, th, PIXFMT_RGBA32, 4);
+  for (int y = 0; y < th; y++) {
+    for (int x = 0; x < tw; x++) {
+      level->WritePixel(
+          x, y, w > 0 && h > 0 ? picture->ReadPixel(std::min(x, w - 1), std::min(y, h - 1)) : 0);
+    }
+  }
+  std::vector<Ref<TPixmap>> levels = {level};
+  while (mipmaps && (level->Width() > 1 || level->Height() > 1)) {
+    level = ResizePixmap(level, std::max(level->Width() / 2, 1), std::max(level->Height() / 2, 1));
+    levels.push_back(level);
+  }
+  return levels;
+}
+
+struct PoisonedPadding {
+  PoisonedPadding() { detail::SetPaddingPoison(0xa5); }
+  ~PoisonedPadding() { detail::SetPaddingPoison(-1); }
+  PoisonedPadding(const PoisonedPadding&) = delete;
+  PoisonedPadding& operator=(const PoisonedPadding&) = delete;
+};
+
+TEST_F(GLDraw, EveryTexelOfEveryLevelComesFromThePicture) {
+  // Whatever the padded buffer held before shows unless it was overwritten.
+  const PoisonedPadding poison;
+  struct Case {
+    Ref<TPixmap> picture;
+    int flags, tw, th;
+  };
+  const auto varied = [](int x, int y) {
+    return static_cast<uint32_t>(0x40 + (x * 7 + y) % 0xc0) << 24 | (x * 5) << 16 | (y * 9) << 8 |
+           ((x ^ y) & 255);
+  };
+  Ref<TPixmap> rgb = CreatePixmap(5, 3, PIXFMT_RGB24);
+  for (int y = 0; y < 3; y++) {
+    for (int x = 0; x < 5; x++) rgb->WritePixel(x, y, static_cast<int>(varied(x, y)));
+  }
+  const Case cases[] = {
+      {Painted(100, 60, varied), IMG_FILTERED | IMG_MIPMAPPED, 128, 64},
+      {Painted(100, 60, varied), IMG_FILTERED, 128, 64},
+      {Painted(3, 5, varied), IMG_MIPMAPPED, 4, 8},
+      {Painted(64, 33, varied), IMG_MIPMAPPED, 64, 64},
+      {rgb, IMG_MIPMAPPED, 8, 4},
+      {CreatePixmap(0, 0, PIXFMT_RGBA32), IMG_MIPMAPPED, 1, 1},
+  };
+  for (const Case& c : cases) {
+    const Ref<TImage> image = LoadImageFrom(c.picture, c.flags);
+    const std::vector<Ref<TPixmap>> got = TextureLevels(GLFrame(image)->texture);
+    const std::vector<Ref<TPixmap>> expected =
+        ExpectedLevels(c.picture, c.tw, c.th, c.flags & IMG_MIPMAPPED);
+    const std::string name = std::to_string(c.picture->Width()) + " x " +
+                             std::to_string(c.picture->Height()) + ", flags " +
+                             std::to_string(c.flags);
+    ASSERT_EQ(got.size(), expected.size()) << name;
+    for (size_t level = 0; level < got.size(); level++) {
+      const Ref<TPixmap>& g = got[level];
+      const Ref<TPixmap>& e = expected[level];
+      ASSERT_EQ(g->Width() * 100000 + g->Height(), e->Width() * 100000 + e->Height()) << name;
+      int wrong = 0, firstX = -1, firstY = -1;
+      for (int y = 0; y < e->Height(); y++) {
+        for (int x = 0; x < e->Width(); x++) {
+          if (g->ReadPixel(x, y) == e->ReadPixel(x, y)) continue;
+          if (wrong++ == 0) firstX = x, firstY = y;
+        }
+      }
+      EXPECT_EQ(wrong, 0) << name << ", level " << level << ", first at (" << firstX << ", "
+                          << firstY
+                          << "): " << Hex(static_cast<uint32_t>(g->ReadPixel(firstX, firstY)))
+                          << " instead of "
+                          << Hex(static_cast<uint32_t>(e->ReadPixel(firstX, firstY)));
+    }
+  }
+}
+
+TEST_F(GLDraw, TexturesOfFramesThatOutliveTheirDisplayAreDeleted) {
+  const int live = detail::LiveFrameTextures();
+  Ref<TImage> image = LoadImageFrom(Painted(8, 8, [](int, int) { return 0xff00ff00u; }), 0);
+  DrawImageFrame(image, 0, 0, 0);
+  const GLuint first = GLFrame(image)->texture;
+  EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
+  CloseOpenedDisplay();
+  EXPECT_TRUE(TextureExists(first)) << "the image still holds it";
+
+  Open(WIDTH, HEIGHT);
+  DrawImageFrame(image, 0, 0, 0);
+  EXPECT_RGB(GREEN, At(7, 7));
+  const GLuint second = GLFrame(image)->texture;
+  EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
+  EXPECT_TRUE(TextureExists(second));
+  EXPECT_EQ(TextureExists(first), first == second) << "the old frame's texture went with it";
+
+  // Released with no display open, so no context current.
+  CloseOpenedDisplay();
+  image = nullptr;
+  EXPECT_EQ(detail::LiveFrameTextures(), live);
+  EXPECT_FALSE(TextureExists(second));
+}
+
+TEST_F(GLDraw, SwitchingDriversAsTheGameDoesLeavesNoTextureBehind) {
+  const Ref<TImage> background = LoadImageFrom(
+      Painted(WIDTH, HEIGHT, [](int x, int y) { return 0xff000000u | x << 8 | (y & 255); }), -1);
+  const Ref<TGlyphFont> font = DefaultGlyphFont();
+  const Ref<TImage> glyph = font->LoadGlyph(font->CharToGlyph('Z'))->GlyphImage();
+  int live = 0;
+  std::vector<GLuint> gone;
+  for (int round = 0; round < 4; round++) {
+    SetBlendMode(BLEND_SOLID);
+    DrawImageFrame(background, 0, 0, 0);
+    SetBlendMode(BLEND_MASK);
+    DrawString("Z", 0, 0);
+    const std::vector<GLuint> held = {GLFrame(background)->texture, GLFrame(glyph)->texture};
+    if (round == 0) live = detail::LiveFrameTextures();
+    EXPECT_EQ(detail::LiveFrameTextures(), live) << "round " << round;
+    for (GLuint name : gone) {
+      const bool reused = std::find(held.begin(), held.end(), name) != held.end();
+      EXPECT_EQ(TextureExists(name), reused) << "round " << round << ", texture " << name;
+    }
+    gone.insert(gone.end(), held.begin(), held.end());
+    // Opening closes the display that was open.
+    SelectDisplayDriver(GLDrawDriver(), DF_BACKBUFFER);
+    OpenDisplay(WIDTH, HEIGHT, 0, 0, 0);
+    ASSERT_TRUE(CurrentDrawDisplay());
+  }
 }
 
 }  // namespace

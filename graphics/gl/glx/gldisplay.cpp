@@ -66,6 +66,7 @@ enum class SwapControl { NONE, EXT, MESA, SGI };
 std::vector<std::unique_ptr<GLDisplayRecord>> records;  // newest last
 GLDisplayRecord* current = nullptr;
 std::unique_ptr<GLDisplayRecord> shared;
+int sharedGeneration = 0;  // of the shared context now, or of the last one
 SwapControl swapControl = SwapControl::NONE;
 
 Display* XConnection() { return X11Display(); }
@@ -208,6 +209,7 @@ bool EnsureShared(Display* display) {
   }
   record->width = record->height = 1;
   shared = std::move(record);
+  if (++sharedGeneration <= 0) sharedGeneration = 1;
   swapControl = FindSwapControl(display);
   // Before the connection's own exit action, which was added earlier.
   AddExitAction(CloseAll);
@@ -219,6 +221,15 @@ GLDisplayRecord* Find(const GLDisplayRecord* record) {
     if (r.get() == record) return r.get();
   }
   return nullptr;
+}
+
+// Whether the thread's current context is the shared one or a display's.
+bool OursCurrent() {
+  const GLXContext now = glXGetCurrentContext();
+  if (!now) return false;
+  if (shared && now == shared->context) return true;
+  return std::any_of(records.begin(), records.end(),
+                     [&](const auto& r) { return r->context == now; });
 }
 
 GLDisplayRecord* FindByWindow(Window window) {
@@ -748,4 +759,21 @@ void gldisplay_toggle_shared() {
   } else {
     glXMakeCurrent(display, 0, nullptr);
   }
+}
+
+int gldisplay_share_group() { return shared ? sharedGeneration : 0; }
+
+void gldisplay_delete_textures(int group, int count, const unsigned* names) {
+  // First of all: at exit the shared context and the connection close before
+  // the last images go, and asking for the connection would open it again.
+  if (count < 1 || group == 0 || group != gldisplay_share_group()) return;
+  Display* display = XConnection();
+  if (!display) return;
+  if (OursCurrent()) {
+    glDeleteTextures(count, names);
+    return;
+  }
+  const CurrentBinding before = Bind(display, *shared);
+  glDeleteTextures(count, names);
+  Restore(display, before);
 }
