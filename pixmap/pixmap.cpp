@@ -12,8 +12,8 @@
 namespace {
 
 constexpr std::align_val_t PIXEL_ALIGNMENT{16};
-// Serialised pixmaps larger than this are refused before allocating.
-constexpr int64_t MAX_STORED_BYTES = 256 << 20;
+constexpr int MAX_STORED_SIDE = 1 << 16;
+constexpr int64_t MAX_STORED_BYTES = int64_t{256} << 20;
 
 uint8_t Channel(int argb, int shift) { return static_cast<uint8_t>(argb >> shift); }
 
@@ -38,13 +38,12 @@ class TPixmapDataType : public TDataType {
     if (width < 0 || height < 0 || !IsPixelFormat(format)) {
       throw RuntimeError("Invalid pixmap in data stream");
     }
+    // Refused before allocating: more than is sane, or than the stream holds.
+    if (!IsStorablePixmapSize(width, height, format)) throw TStreamReadError();
     const int64_t rowBytes = static_cast<int64_t>(width) * BYTES_PER_PIXEL[format];
     const int64_t bytes = rowBytes * height;
     const int position = stream.Position();
-    // Refused before allocating: more than the stream holds, or than is sane.
-    if (bytes > MAX_STORED_BYTES || (position >= 0 && bytes > stream.Size() - position)) {
-      throw TStreamReadError();
-    }
+    if (position >= 0 && bytes > stream.Size() - position) throw TStreamReadError();
     pixmap.Allocate(width, height, format, 4);
     if (bytes == 0) return;
     std::memset(pixmap.pixels_, 0, static_cast<size_t>(pixmap.capacity_));
@@ -65,6 +64,12 @@ class TPixmapDataType : public TDataType {
 };
 
 const char* const TPixmap::TYPE_NAME = "qel.pixmap.TPixmap";
+
+bool IsStorablePixmapSize(int width, int height, int format) {
+  return IsPixelFormat(format) && width >= 0 && height >= 0 && width <= MAX_STORED_SIDE &&
+         height <= MAX_STORED_SIDE &&
+         int64_t{width} * height * BYTES_PER_PIXEL[format] <= MAX_STORED_BYTES;
+}
 
 void StartPixmaps() {
   static bool started = false;

@@ -70,6 +70,12 @@ class TPixmap : public TSerializable {
   Ref<const TPixmap> parent_;
 };
 
+// Whether a serialised pixmap of this size and format is read: at most 65536
+// pixels a side (rows without bytes still cost every operation a step each)
+// and 256 MiB of pixels. Larger ones are refused before anything is
+// allocated for them.
+bool IsStorablePixmapSize(int width, int height, int format);
+
 // Makes the format tables' users and the pixmap data type ready.
 void StartPixmaps();
 

@@ -37,6 +37,12 @@ Ref<TImage> CenteredIfAutomatic(Ref<TImage> image) {
   return image;
 }
 
+// Every frame of an image is a pixmap of the image's size.
+bool IsFrameOf(const Ref<TPixmap>& pixmap, const TImage& image) {
+  return pixmap && IsPixelFormat(pixmap->Format()) && pixmap->Width() == image.width &&
+         pixmap->Height() == image.height;
+}
+
 class TImageDataType : public TDataType {
  public:
   String TypeName() const override { return TImage::TYPE_NAME; }
@@ -53,16 +59,25 @@ class TImageDataType : public TDataType {
     image.handleX = stream.ReadFloat();
     image.handleY = stream.ReadFloat();
     const int count = stream.ReadInt();
-    // Every frame takes at least one byte of the stream.
+    // Every frame takes at least one byte of the stream. A frame stored
+    // empty is made at the image's size when it is first locked, so the
+    // size of an image with frames is held to what a stored pixmap may be.
     const int position = stream.Position();
     if (image.width < 0 || image.height < 0 || count < 0 || count > MAX_FRAMES ||
-        (position >= 0 && count > stream.Size() - position)) {
+        (position >= 0 && count > stream.Size() - position) ||
+        (count > 0 && !IsStorablePixmapSize(image.width, image.height, PIXFMT_RGBA32))) {
       throw RuntimeError("Invalid image in data stream");
     }
     image.pixmaps.assign(static_cast<size_t>(count), nullptr);
     image.frames.assign(static_cast<size_t>(count), nullptr);
     image.sequences.assign(static_cast<size_t>(count), 0);
-    for (auto& pixmap : image.pixmaps) pixmap = Cast<TPixmap>(stream.ReadObject());
+    for (auto& pixmap : image.pixmaps) {
+      const Ref<Object> frame = stream.ReadObject();
+      pixmap = Cast<TPixmap>(frame);
+      if (frame && !IsFrameOf(pixmap, image)) {
+        throw RuntimeError("Invalid image frame in data stream");
+      }
+    }
   }
 
   void WriteContents(const Ref<Object>& object, TStream& stream) const override {

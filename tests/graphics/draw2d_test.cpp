@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -586,6 +587,37 @@ TEST_F(Draw2D, ImagesSurviveADataStream) {
   // The frame without a pixmap keeps the stream in step.
   EXPECT_EQ(reader->ReadObject(), read);
   EXPECT_EQ(Cast<TPixmap>(reader->ReadObject())->ReadPixel(0, 0) & 0xff, 7);
+}
+
+TEST_F(Draw2D, ImagesWhoseFramesCannotBeTheirsAreRefused) {
+  auto read = [](const std::function<void(TDataStream&)>& write) {
+    const Ref<TBank> bank = TBank::Create(0);
+    write(*TDataStream::Create(TBankStream::Create(bank)));
+    return TDataStream::Create(TBankStream::Create(bank))->ReadObject();
+  };
+  Ref<TImage> image = TImage::Create(2, 2, 1, 0, 0, 0, 0);
+  image->SetPixmap(0, Filled(2, 2, PIXFMT_GRAY8, 0));
+  EXPECT_TRUE(read([&](TDataStream& s) { s.WriteObject(image); }));
+  image->SetPixmap(0, Filled(2, 0, PIXFMT_GRAY8, 0));
+  EXPECT_THROW(read([&](TDataStream& s) { s.WriteObject(image); }), RuntimeError);
+  // A frame that is no pixmap at all.
+  EXPECT_THROW(read([](TDataStream& s) {
+                 s.WriteByte(255);
+                 s.WriteByte(17);
+                 s.WriteString(TImage::TYPE_NAME);
+                 for (int v : {1, 1, 0, 0, 0, 0}) s.WriteInt(v);
+                 s.WriteFloat(0);
+                 s.WriteFloat(0);
+                 s.WriteInt(1);
+                 s.WriteObject(TBank::Create(4));
+               }),
+               RuntimeError);
+  // An empty frame would be made at the image's size: 40 GB here.
+  EXPECT_THROW(
+      read([](TDataStream& s) { s.WriteObject(TImage::Create(100000, 100000, 1, 0, 0, 0, 0)); }),
+      RuntimeError);
+  EXPECT_TRUE(
+      read([](TDataStream& s) { s.WriteObject(TImage::Create(8192, 8192, 1, 0, 0, 0, 0)); }));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <vector>
 
 #include "pixmap/pixmap_loader.h"
@@ -278,4 +279,12 @@ TEST(Pixmap, TravelsThroughDataStreams) {
   for (int v : {16384, 16384, int{PIXFMT_RGBA32}}) hostile->WriteInt(v);
   hostile->Seek(0);
   EXPECT_THROW(TDataStream::Create(hostile)->ReadObject(), TStreamReadError);
+  // So are one whose byte count overflows, and one of a million rows of no
+  // bytes, which would cost every operation a million steps.
+  for (auto [width, height] : {std::pair{INT_MAX, INT_MAX}, std::pair{0, 1 << 20}}) {
+    hostile->Seek(20);
+    for (int v : {width, height, int{PIXFMT_RGBA32}}) hostile->WriteInt(v);
+    hostile->Seek(0);
+    EXPECT_THROW(TDataStream::Create(hostile)->ReadObject(), TStreamReadError) << height;
+  }
 }
