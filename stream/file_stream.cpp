@@ -1,5 +1,19 @@
 #include "stream/file_stream.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
+namespace {
+
+// A directory opens for reading on POSIX systems, yet every read of it fails.
+bool IsDirectory(FILE* file) {
+  struct stat st;
+  return fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
 Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool writeable) {
   const char* modeText = "rb";
   Mode mode = MODE_READ;
@@ -11,9 +25,17 @@ Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool write
     mode = MODE_WRITE;
   }
   std::string native;
-  if (!NativePath(path.Replace("\\", "/"), native)) return nullptr;
+  if (!NativePath(path.Replace("\\", "/"), native)) {
+    errno = EINVAL;
+    return nullptr;
+  }
   FILE* file = std::fopen(native.c_str(), modeText);
   if (!file) return nullptr;
+  if (IsDirectory(file)) {
+    std::fclose(file);
+    errno = EISDIR;
+    return nullptr;
+  }
   return CreateWithFile(file, mode);
 }
 

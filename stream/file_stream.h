@@ -12,7 +12,8 @@ class TFileStream : public TStream {
 
   // Both flags open an existing file for reading and writing ("r+b"); write
   // alone creates or truncates ("wb"); otherwise the file opens for reading
-  // ("rb"). Backslashes in path count as slashes. Null if the file does not open.
+  // ("rb"). Backslashes in path count as slashes. Null if the file does not
+  // open or is a directory; errno then says why.
   static Ref<TFileStream> Open(const String& path, bool readable, bool writeable);
   // Takes over an open file; position and size come from the file.
   static Ref<TFileStream> CreateWithFile(FILE* file, Mode mode);
