@@ -5,7 +5,6 @@
 #include "game/bitmap_font.h"
 #include "game/game_files.h"
 #include "game/game_state.h"
-#include "stream/file_system.h"
 #include "system/polled_input.h"
 
 HallOfFame& Ranks() {
@@ -22,27 +21,17 @@ void SetDefaultRanks() {
 }
 
 void ReadScores(const String& path) {
-  const Ref<TStream> file = OpenFileForReading(path);
-  if (!file) {
+  HallOfFame table;
+  if (!ReadGameFile(path, [&table](const Ref<TStream>& file) { ReadScoreTable(file, table); })) {
     SetDefaultRanks();
     return;
   }
-  HallOfFame& h = Ranks();
-  for (int i = 0; i < RANKS; ++i) {
-    h.rankScores[i] = ReadLine(file).ToInt();
-    h.rankNames[i] = ReadLine(file);
-  }
-  CloseFileStream(file);
+  Ranks().rankScores = table.rankScores;
+  Ranks().rankNames = table.rankNames;
 }
 
 bool WriteScores(const String& path) {
-  return WriteFileSafely(path, [](const Ref<TStream>& file) {
-    const HallOfFame& h = Ranks();
-    for (int i = 0; i < RANKS; ++i) {
-      WriteLine(file, String::FromInt(h.rankScores[i]));
-      WriteLine(file, h.rankNames[i]);
-    }
-  });
+  return WriteFileSafely(path, [](const Ref<TStream>& file) { WriteScoreTable(file, Ranks()); });
 }
 
 void RankCheckTick() {

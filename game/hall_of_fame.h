@@ -19,11 +19,12 @@ struct HallOfFame {
 HallOfFame& Ranks();
 // 500000 down to 50000 in steps of 50000, each "QUILLMOOR SOFTWARE".
 void SetDefaultRanks();
-// The default table when the file cannot be opened; missing lines read as
-// score 0 and an empty name.
+// The default table when the file is missing or cannot be read; missing
+// lines read as score 0 and an empty name.
 void ReadScores(const String& path);
 // Twenty lines ending in CR LF: each score, then its name. False when the
-// file could not be written; the old one is then left as it was.
+// file could not be written (said on standard error); the old one is then
+// left as it was.
 bool WriteScores(const String& path);
 
 // One RankCheck tick: the hall of fame takes the score, or back to Title.

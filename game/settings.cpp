@@ -6,7 +6,6 @@
 #include "graphics/display/graphics.h"
 #include "graphics/dx7/dx7_draw.h"
 #include "graphics/gl/gl_draw.h"
-#include "stream/file_system.h"
 #include "system/system_driver.h"
 
 namespace {
@@ -21,9 +20,9 @@ Ref<TDrawDriver> DriverFor(int flag) {
 
 void ChooseDisplayDriver(const String& path) {
   GameGlobals& g = Game();
-  if (const Ref<TStream> file = OpenFileForReading(path)) {
-    g.driverFlag = ReadInt(file);
-    CloseFileStream(file);
+  int flag = 0;
+  if (ReadGameFile(path, [&flag](const Ref<TStream>& file) { flag = ReadDriverFlag(file); })) {
+    g.driverFlag = flag;
     if (const Ref<TDrawDriver> named = DriverFor(g.driverFlag)) {
       SelectDisplayDriver(named, DF_BACKBUFFER);
       return;
@@ -34,7 +33,8 @@ void ChooseDisplayDriver(const String& path) {
 }
 
 bool WriteSettings(const String& path) {
-  return WriteFileSafely(path, [](const Ref<TStream>& file) { WriteInt(file, Game().driverFlag); });
+  return WriteFileSafely(
+      path, [](const Ref<TStream>& file) { WriteDriverFlag(file, Game().driverFlag); });
 }
 
 void SwitchDisplayDriver() {

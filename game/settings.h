@@ -7,9 +7,11 @@
 
 #include "runtime/string.h"
 
-// Selects the driver config.ini names when it is available, else DirectX 7
-// when available, else OpenGL; sets driverFlag to match.
+// Selects the driver config.ini names when it is available, else (also when
+// the file is missing or cannot be read) DirectX 7 when available, else
+// OpenGL; sets driverFlag to match.
 void ChooseDisplayDriver(const String& path);
+// False when the file could not be written (said on standard error).
 bool WriteSettings(const String& path);
 // Closes the display, selects the other driver, opens the display again and
 // loads every image again.

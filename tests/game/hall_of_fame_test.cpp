@@ -1,8 +1,7 @@
 #include "game/hall_of_fame.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "game/settings.h"
 #include "tests/game/game_fixture.h"
@@ -11,17 +10,6 @@
 namespace {
 
 using HallOfFameTest = GameTest;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Ends a game with the score: RankCheck, then (maybe) NameEntry.
 void EndGameWith(int score) {
@@ -68,17 +56,37 @@ TEST_F(HallOfFameTest, NamesAreTypedWithinTheFontAndTheWidthLimit) {
   GameTick();
   EXPECT_EQ(Ranks().rankNames[0], String("ZORP &"));
 
-  // Wide letters up to the limit; then a narrow one may still fit.
-  for (int i = 0; i < 40; ++i) Type('W');
-  for (int i = 0; i < 40; ++i) GameTick();
-  const String full = Ranks().rankNames[0];
-  EXPECT_LE(FontTextWidth(full), NAME_WIDTH_LIMIT);
-  EXPECT_GT(FontTextWidth(full + String("W")), NAME_WIDTH_LIMIT);
-  if (FontTextWidth(full + String(".")) <= NAME_WIDTH_LIMIT) {
-    Type('.');
-    GameTick();
-    EXPECT_EQ(Ranks().rankNames[0], full + String("."));
+  // A name whose room left lies between the narrowest and the widest glyph:
+  // the wide one is refused, the narrow one still fits after it.
+  const auto widthOf = [](char c) { return FontTextWidth(String::Chr(c)); };
+  const char* alphabet = FONT_ALPHABET;
+  const char wide = *std::max_element(alphabet, alphabet + FONT_GLYPHS,
+                                      [&](char a, char b) { return widthOf(a) < widthOf(b); });
+  const char narrow = *std::min_element(alphabet, alphabet + FONT_GLYPHS,
+                                        [&](char a, char b) { return widthOf(a) < widthOf(b); });
+  ASSERT_LT(widthOf(narrow), widthOf(wide));
+  std::string name;
+  for (int wides = NAME_WIDTH_LIMIT / widthOf(wide); wides >= 0 && name.empty(); --wides) {
+    for (int narrows = 0; wides * widthOf(wide) + narrows * widthOf(narrow) <= NAME_WIDTH_LIMIT;
+         ++narrows) {
+      const int room = NAME_WIDTH_LIMIT - wides * widthOf(wide) - narrows * widthOf(narrow);
+      if (room >= widthOf(narrow) && room < widthOf(wide)) {
+        name = std::string(static_cast<size_t>(wides), wide) +
+               std::string(static_cast<size_t>(narrows), narrow);
+        break;
+      }
+    }
   }
+  ASSERT_FALSE(name.empty()) << "no name leaves room for only the narrow glyph";
+  while (Ranks().rankNames[0].Length() > 0) {
+    Type(KEY_BACKSPACE);
+    GameTick();
+  }
+  for (char c : name + wide + narrow) {
+    Type(c);
+    GameTick();
+  }
+  EXPECT_EQ(Ranks().rankNames[0], String(name.c_str()) + String::Chr(narrow));
 
   while (Ranks().rankNames[0].Length() > 0) {
     Type(KEY_BACKSPACE);
@@ -102,8 +110,8 @@ TEST_F(HallOfFameTest, TheScoresFileRoundTripsAndShortFilesReadAsEmpty) {
   for (int i = 0; i < 10; ++i) {
     expected += std::to_string(500000 - 50000 * i) + "\r\nQUILLMOOR SOFTWARE\r\n";
   }
-  EXPECT_EQ(ReadBytes(path), expected);
-  EXPECT_FALSE(std::ifstream(path + ".tmp").good()) << "no temporary file is left";
+  EXPECT_EQ(ReadFileBytes(path), expected);
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << "no temporary file is left";
 
   Ranks().rankScores[3] = -7;
   Ranks().rankNames[3] = String("\xE9T\xE9");
@@ -114,7 +122,7 @@ TEST_F(HallOfFameTest, TheScoresFileRoundTripsAndShortFilesReadAsEmpty) {
   EXPECT_EQ(Ranks().rankScores, written.rankScores);
   EXPECT_EQ(Ranks().rankNames, written.rankNames);
 
-  WriteBytes(path, "  123abc\nFIRST\r\n-5\n");
+  WriteFileBytes(path, "  123abc\nFIRST\r\n-5\n");
   ReadScores(String::FromBytes(path));
   EXPECT_EQ(Ranks().rankScores[0], 123);
   EXPECT_EQ(Ranks().rankNames[0], String("FIRST"));
@@ -127,6 +135,9 @@ TEST_F(HallOfFameTest, TheScoresFileRoundTripsAndShortFilesReadAsEmpty) {
   const std::string blocked = dir / "blocked";
   std::filesystem::create_directory(blocked);
   EXPECT_FALSE(WriteScores(String::FromBytes(blocked)));
+  // Nor is a folder of that name read as an empty table.
+  ReadScores(String::FromBytes(blocked));
+  EXPECT_EQ(Ranks().rankScores[9], 50000);
 }
 
 TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
@@ -137,21 +148,27 @@ TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, 0) << "no file, no DirectX: OpenGL";
   ASSERT_TRUE(WriteSettings(String::FromBytes(path)));
-  EXPECT_EQ(ReadBytes(path), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(path), std::string("\0\0\0\0", 4));
 
-  WriteBytes(path, std::string("\1\0\0\0", 4));
+  WriteFileBytes(path, std::string("\1\0\0\0", 4));
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, 0) << "DirectX named but not there";
   WriteSettings(String::FromBytes(path));
-  EXPECT_EQ(ReadBytes(path), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(path), std::string("\0\0\0\0", 4));
 
-  WriteBytes(path, "");
+  WriteFileBytes(path, "");
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, 0);
-  WriteBytes(path, std::string("\0\0\0\0extra", 9));
+  WriteFileBytes(path, std::string("\0\0\0\0extra", 9));
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, 0);
   EXPECT_EQ(CurrentDrawDriver(), Ref<TDrawDriver>(GLDrawDriver()));
+
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  Game().driverFlag = 5;
+  ChooseDisplayDriver(String::FromBytes(path));
+  EXPECT_EQ(Game().driverFlag, 0) << "a folder of that name counts as no file";
 }
 
 TEST(RefreshRate, TheHighestNotAboveThePreferredElseTheLowest) {

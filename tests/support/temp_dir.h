@@ -17,3 +17,7 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// The whole file's bytes (empty when it cannot be read), and a file made of bytes.
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
