@@ -1,5 +1,6 @@
 #include "system/system_driver.h"
 
+#include <cstdint>
 #include <ctime>
 
 #include "runtime/program.h"
@@ -68,6 +69,17 @@ void SetSystemDriver(Ref<TSystemDriver> driver) {
 void PumpEvents() { Guarded(&TSystemDriver::Pump); }
 void WaitEvents() { Guarded(&TSystemDriver::Wait); }
 int ClockMillis() { return SystemDriver()->Millis(); }
+
+// Unsigned arithmetic wraps where int arithmetic would overflow; the result
+// converts back modulo 2^32.
+int MillisSince(int earlier, int now) {
+  return static_cast<int>(static_cast<uint32_t>(now) - static_cast<uint32_t>(earlier));
+}
+
+int AddMillis(int time, int millis) {
+  return static_cast<int>(static_cast<uint32_t>(time) + static_cast<uint32_t>(millis));
+}
+
 void SleepMillis(int millis) { SystemDriver()->SleepFor(millis); }
 void SetMousePosition(int x, int y) { SystemDriver()->MovePointer(x, y); }
 void ShowPointer() { SystemDriver()->SetPointerVisible(true); }

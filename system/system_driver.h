@@ -50,6 +50,13 @@ void SetSystemDriver(Ref<TSystemDriver> driver);
 void PumpEvents();
 void WaitEvents();
 int ClockMillis();
+// The clock wraps round, so its times are compared only through these two:
+// arithmetic modulo 2^32 stays right across the wrap for times less than
+// 24.8 days apart. Time t is not after time u while MillisSince(t, u) >= 0.
+// Milliseconds from earlier to now; negative when now is the earlier one.
+int MillisSince(int earlier, int now);
+// The clock time millis after time (before it when millis is negative).
+int AddMillis(int time, int millis);
 void SleepMillis(int millis);
 void SetMousePosition(int x, int y);
 void ShowPointer();

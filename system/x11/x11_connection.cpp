@@ -36,12 +36,14 @@ Registration* FindRegistration(Window window) {
   return nullptr;
 }
 
+// Runs as the program ends, and the connection stays closed: objects that
+// outlive the exit actions (images held in static storage) must not open a
+// new one, whose own exit action could no longer run.
 void CloseConnection() {
   if (!display) return;
   if (invisibleCursor != None) XFreeCursor(display, invisibleCursor);
   XCloseDisplay(display);
   display = nullptr;
-  openTried = false;
   deleteWindowAtom = protocolsAtom = invisibleCursor = None;
   windows.clear();
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <regex>
 
 #include "runtime/program.h"
@@ -68,4 +69,14 @@ TEST(SystemDriver, FormatsTheLocalDateAndTime) {
   EXPECT_FALSE(AppTitle().IsEmpty());
   SetAppTitle("Zorp Test");
   EXPECT_EQ(AppTitle(), "Zorp Test");
+}
+
+TEST(SystemDriver, ClockDifferencesAndSumsGoRoundTheWrap) {
+  EXPECT_EQ(MillisSince(INT_MAX - 2, INT_MIN + 1), 4);
+  EXPECT_EQ(MillisSince(INT_MIN + 1, INT_MAX - 2), -4) << "the earlier time second";
+  EXPECT_EQ(MillisSince(-3, 1), 4);
+  EXPECT_EQ(MillisSince(100, 100), 0);
+  EXPECT_EQ(AddMillis(INT_MAX - 2, 4), INT_MIN + 1);
+  EXPECT_EQ(AddMillis(INT_MIN + 1, -4), INT_MAX - 2);
+  EXPECT_EQ(AddMillis(-3, 4), 1);
 }

@@ -9,11 +9,13 @@
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/program.h"
 #include "system/event.h"
 #include "system/hook.h"
 #include "system/system_driver.h"
@@ -325,12 +327,25 @@ TEST(X11ClockTest, FollowsSleeps) {
   StartSystem();
   const int start = ClockMillis();
   SleepMillis(50);
-  const int slept = ClockMillis() - start;
+  const int slept = MillisSince(start, ClockMillis());
   EXPECT_GE(slept, 50);
   EXPECT_LE(slept, 80);
   SleepMillis(-1);  // returns at once rather than sleeping ~49 days
   SleepMillis(0);
-  EXPECT_LE(ClockMillis() - start - slept, 10);
+  EXPECT_LE(MillisSince(start, ClockMillis()) - slept, 10);
+}
+
+TEST(X11ConnectionTest, StaysClosedOnceTheProgramHasEnded) {
+  if (!X11Display()) GTEST_SKIP() << "No X server could be opened; set DISPLAY to one (an Xvfb)";
+  // A fresh process, so that its exit actions are its own.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        const bool opened = X11Display() != nullptr;
+        RunExitActions();
+        std::exit(opened && !X11Display() ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
