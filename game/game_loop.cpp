@@ -112,7 +112,7 @@ void StartUp() {
   ChooseDisplayDriver(GameFileToRead("config.ini"));
   g.backgroundImage = NewImage(800, 600, 1, -1);
   ReadScores(GameFileToRead("scores.dat"));
-  SeedRandom(ClockMillis());
+  SeedRandom(ChosenRandomSeed(ClockMillis()));
   OpenGameDisplay(ChooseRefreshRate(75));
   LoadGameImages(0);
   g.sounds.number = Sound("incbin::sfx/number.wav", 0);
@@ -162,18 +162,21 @@ void RunFrameTicks() {
   g.frameClock = ClockMillis();
   // Closing the window ends the game as Escape on the title screen does.
   if (TakeQuitRequest() || quitRequested) g.state = Quit;
-  while (g.state < Quit && g.nextTick <= g.frameClock) {
+  while (g.state < Quit && MillisSince(g.nextTick, g.frameClock) >= 0) {
     GameTick();
     if (g.leaveTicks) break;
-    g.nextTick += TICK_MILLIS;
+    g.nextTick = AddMillis(g.nextTick, TICK_MILLIS);
     if (++g.ticksThisFrame >= MAX_TICKS_PER_FRAME) break;
   }
 }
 
 void EndFrame() {
   GameGlobals& g = Game();
+  // A clock that went back would leave the ticks waiting for it to catch
+  // up; tick from the new time instead. Going round past the largest int is
+  // no step back.
   const int now = ClockMillis();
-  if (now < g.frameClock) g.nextTick = now;
+  if (MillisSince(g.frameClock, now) < 0) g.nextTick = now;
   if (g.switchRequested) SwitchDisplayDriver();
   TPlayingSound::ReapFinished();
 }

@@ -43,7 +43,7 @@ bool Hit() { return TakeKeyHits(KEY_ESCAPE) || TakeKeyHits(KEY_SPACE); }
 // Waits for a hit or until the time has passed; true on a hit.
 bool WaitOrHit(int millis) {
   const int start = ClockMillis();
-  while (ClockMillis() - start <= millis) {
+  while (MillisSince(start, ClockMillis()) <= millis) {
     if (Hit()) return true;
     SleepMillis(5);
   }

@@ -1,5 +1,9 @@
 #include "game/game_loop.h"
 
+#include <climits>
+#include <cstdint>
+
+#include "game/screens.h"
 #include "tests/game/game_fixture.h"
 
 namespace {
@@ -28,19 +32,60 @@ TEST_F(MainLoop, ABacklogIsWorkedOffThirteenTicksAFrame) {
   EXPECT_EQ(g.deathCounter, 100000 - 251);
 }
 
-TEST_F(MainLoop, AClockThatWrapsDoesNotStallTheTicks) {
+TEST_F(MainLoop, TicksKeepTheirScheduleAcrossTheClockWrap) {
   GameGlobals& g = Game();
   g.state = Dying;
-  g.deathCounter = 100000;
-  keys->millis = 2147483000;
-  g.nextTick = keys->millis;
+  // Just before the clock goes round as an int, and as an unsigned count.
+  for (const int start : {INT_MAX - 10, -10}) {
+    g.deathCounter = 100000;
+    g.nextTick = keys->millis = start;
+    // A frame each millisecond: one tick in every fourth, none lost.
+    for (int ms = 0; ms < 40; ++ms) {
+      RunFrameTicks();
+      EXPECT_EQ(g.ticksThisFrame, ms % 4 == 0 ? 1 : 0) << start << " + " << ms;
+      EndFrame();
+      keys->Advance(1);
+    }
+    EXPECT_EQ(g.deathCounter, 100000 - 10) << start;
+
+    // A one-second stall that ends past the wrap: 251 ticks due, worked off
+    // 13 a frame, then none until the clock moves on.
+    g.deathCounter = 100000;
+    g.nextTick = keys->millis = start - 500;
+    keys->Advance(1000);
+    int frames = 0;
+    do {
+      RunFrameTicks();
+      EndFrame();
+      ++frames;
+    } while (g.ticksThisFrame == 13 && frames < 100);
+    EXPECT_EQ(frames, 20) << start;
+    EXPECT_EQ(g.deathCounter, 100000 - 251) << start;
+    RunFrameTicks();
+    EXPECT_EQ(g.ticksThisFrame, 0) << start;
+  }
+
+  // A clock that steps back within a frame: the next one ticks from the new
+  // time instead of waiting for the old one to come round again.
+  g.nextTick = keys->millis = 5000;
   RunFrameTicks();
-  keys->millis = -2147483000;  // the 32-bit clock went round
+  keys->millis = 3000;
   EndFrame();
-  EXPECT_EQ(g.nextTick, keys->millis);
-  keys->millis += 8;
+  EXPECT_EQ(g.nextTick, 3000);
   RunFrameTicks();
-  EXPECT_EQ(g.ticksThisFrame, 3);
+  EXPECT_EQ(g.ticksThisFrame, 1);
+}
+
+TEST_F(MainLoop, TheIntroTakesItsTimeAcrossTheClockWrap) {
+  Game().backgroundImage = NewImage(800, 600, 1, -1);
+  const int start = INT_MAX - 1000;
+  keys->millis = start;
+  LoadGameImages(0);
+  // Waits of 5, 2 and 5 seconds, each left in the 5 ms step after its time,
+  // and two cross-fades of 10 ms steps: 101 of them, as a hundred float
+  // steps of 0.01 leave a sliver above 0.
+  const uint32_t took = static_cast<uint32_t>(keys->millis) - static_cast<uint32_t>(start);
+  EXPECT_EQ(took, 5005u + 2005 + 5005 + 2 * 101 * 10);
 }
 
 TEST_F(MainLoop, TitleKeys) {

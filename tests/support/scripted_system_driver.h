@@ -4,6 +4,7 @@
 // waits), its clock is a counter the test moves, and its dialogs answer as
 // scripted.
 
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -39,7 +40,11 @@ class TScriptedSystemDriver : public TSystemDriver {
     Pump();
   }
   int Millis() override { return millis; }
-  void SleepFor(int ms) override { millis += ms; }
+  void SleepFor(int ms) override { Advance(ms); }
+  // Moves the clock on, going round past the largest int as a real one does.
+  void Advance(int ms) {
+    millis = static_cast<int>(static_cast<uint32_t>(millis) + static_cast<uint32_t>(ms));
+  }
   void MovePointer(int x, int y) override { pointer = {x, y}; }
   void SetPointerVisible(bool visible) override { pointerVisible = visible; }
   void Notice(const String& text, bool) override { notices.push_back(text); }
