@@ -26,26 +26,17 @@ struct GraphicsContext {
   Ref<TDisplay> opened;
   bool softSync = false;
   int syncHz = 0;
+  // Frame n of the schedule is due n * 1000 / syncHz ms after syncStart. The
+  // start moves on a second at a time, so the numbers stay small however
+  // long the display stays open.
   int syncStart = 0;
-  // Milliseconds x hz. 64 bits: a 32-bit total would overflow after about
-  // eight hours at 75 Hz.
-  int64_t syncAccumulator = 0;
+  int syncFrames = 0;
   int sequence = 0;
   int flipHookId = -1;
   bool exitActionAdded = false;
 };
 
 GraphicsContext context;
-
-// The clock wraps round as a 32-bit int; differences taken modulo 2^32 stay
-// right across the wrap.
-int64_t MillisSince(int start) {
-  return static_cast<uint32_t>(ClockMillis()) - static_cast<uint32_t>(start);
-}
-
-int MillisUntil(uint32_t deadline) {
-  return static_cast<int32_t>(deadline - static_cast<uint32_t>(ClockMillis()));
-}
 
 // Stops rendering to the current display, if any, on the driver that owns it.
 void ReleaseCurrentDisplay() {
@@ -74,12 +65,12 @@ void AdvanceSequence() { context.sequence = detail::NextDisplaySequence(context.
 // period settle it at once, so a display without sync opens quickly.
 bool FlipsFollowRefresh(int hz) {
   const int period = 1000 / hz;
-  const uint32_t deadline = static_cast<uint32_t>(ClockMillis()) + 1000;
+  const int start = ClockMillis();
   int matches = 0, quick = 0;
-  while (MillisUntil(deadline) > 0) {
+  while (MillisSince(start, ClockMillis()) < 1000) {
     const int before = ClockMillis();
     context.driver->Flip(1);
-    const int64_t took = MillisSince(before);
+    const int took = MillisSince(before, ClockMillis());
     quick = took < period / 2 ? quick + 1 : 0;
     if (quick == 3) return false;
     if (took - period >= -1 && took - period <= 1) {
@@ -91,15 +82,23 @@ bool FlipsFollowRefresh(int hz) {
   return false;
 }
 
+void StartSchedule(int now) {
+  context.syncStart = now;
+  context.syncFrames = 0;
+}
+
 void PacedFlip() {
-  const int64_t elapsed = MillisSince(context.syncStart);
-  context.syncAccumulator += 1000;
-  const int64_t wait = context.syncAccumulator / context.syncHz - elapsed;
+  const int now = ClockMillis();
+  const int64_t due = int64_t{++context.syncFrames} * 1000 / context.syncHz;
+  const int64_t wait = due - MillisSince(context.syncStart, now);
   if (wait > 0 && wait < 1000) {
     SleepMillis(static_cast<int>(wait));
   } else {
     // Late, or a wait too long to be a frame: start the schedule again from now.
-    context.syncAccumulator = elapsed * context.syncHz;
+    StartSchedule(now);
+  }
+  if (context.syncFrames == context.syncHz) {
+    StartSchedule(AddMillis(context.syncStart, 1000));
   }
   context.driver->Flip(0);
 }
@@ -208,10 +207,8 @@ void OpenDisplay(int width, int height, int depth, int hz, int flags) {
   if (hz != 0 && depth != 0 && FlipsFollowRefresh(hz)) context.softSync = false;
 
   context.syncHz = hz;
-  context.syncStart = ClockMillis();
-  // The running total counts from syncStart; one left from an earlier display
-  // would stall the first frames for up to a second.
-  context.syncAccumulator = 0;
+  // A schedule left from an earlier display would stall the first frames.
+  StartSchedule(ClockMillis());
   context.opened = display;
 
   AttachPolledInput(nullptr);

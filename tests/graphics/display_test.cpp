@@ -79,7 +79,7 @@ class TRecordingDisplayDriver : public TDisplayDriver {
       took = vblanks.front();
       vblanks.pop_front();
     }
-    clock->millis += took;
+    clock->Advance(took);
   }
 
   Ref<TDisplay> Make(DisplaySettings settings) {
@@ -315,23 +315,42 @@ TEST_F(DisplayContext, ProcessExitClosesTheOpenedDisplay) {
       testing::ExitedWithCode(0), "close gl#1\nclose gl#2\n");
 }
 
-TEST_F(DisplayContext, WithoutADriverNothingHappens) {
-  SelectDisplayDriver(nullptr, DF_BACKBUFFER);
-  EXPECT_EQ(CountDisplayModes(), 0);
-  EXPECT_EQ(DisplayModeExists(0, 0, 0, 0), 0);
-  EXPECT_EQ(CreateDisplay(800, 600, 0, 0, 0), nullptr);
-  EXPECT_EQ(AttachDisplay(1, 0), nullptr);
-  const int sequence = DisplaySequence();
-  OpenDisplay(800, 600, 0, 0, 0);
-  EXPECT_EQ(DisplaySequence(), sequence);
-  FlipDisplay(-1);
-  FlipDisplay(1);
-  EXPECT_EQ(OpenedDisplay(), nullptr);
-}
-
 Ref<Object> LogFlipHook(int, const Ref<Object>& data, const Ref<Object>& context) {
   Cast<TRecordingDisplayDriver>(context)->log.push_back("hook");
   return data;
+}
+
+TEST_F(DisplayContext, WithoutADriverNothingIsMadeOpenedOrFlipped) {
+  SelectDisplayDriver(nullptr, DF_BACKBUFFER);
+  EXPECT_EQ(CurrentDisplayDriver(), nullptr);
+  EXPECT_EQ(CountDisplayModes(), 0);
+  EXPECT_TRUE(DisplayModes().empty());
+  EXPECT_EQ(DisplayModeExists(0, 0, 0, 0), 0);
+  int w = -1, h = -1, d = -1, hz = -1;
+  GetDisplayMode(0, w, h, d, hz);
+  EXPECT_EQ((std::vector{w, h, d, hz}), (std::vector{0, 0, 0, 0}));
+  EXPECT_EQ(CreateDisplay(800, 600, 0, 0, 0), nullptr);
+  EXPECT_EQ(AttachDisplay(1, 0), nullptr);
+
+  const int sequence = DisplaySequence();
+  OpenDisplay(800, 600, 32, 75, 0);
+  EXPECT_EQ(DisplaySequence(), sequence);
+  EXPECT_EQ(OpenedDisplay(), nullptr);
+  EXPECT_EQ(CurrentDisplay(), nullptr);
+  EXPECT_EQ(DisplayWidth() | DisplayHeight() | DisplayDepth() | DisplayHz() | DisplayFlags(), 0);
+  EXPECT_TRUE(system->pointer.empty()) << "the pointer stays where it was";
+  PostWindowEvent(EVENT_KEYDOWN, nullptr, KEY_A, 0, 0, 0, nullptr);
+  EXPECT_EQ(IsKeyDown(KEY_A), 0) << "polled input is not attached";
+
+  // The hooks still run; the driver deselected above is never asked to flip,
+  // and nothing waits for a refresh.
+  InsertHook(FlipHookId(), LogFlipHook, driver, 0);
+  FlipDisplay(-1);
+  FlipDisplay(1);
+  RemoveHook(FlipHookId(), LogFlipHook);
+  EXPECT_EQ(driver->log, (Log{"hook", "hook"}));
+  EXPECT_TRUE(system->sleeps.empty());
+  EXPECT_EQ(system->millis, 0);
 }
 
 TEST_F(DisplayContext, FlipRunsTheHooksThenFlipsWithTheSyncGiven) {
@@ -421,6 +440,33 @@ TEST_F(DisplayContext, DesktopWindowWithARatePacesWithoutCalibrating) {
   // Reopening starts a fresh schedule: nothing carried over from the last one.
   OpenDisplay(640, 480, 0, 75, 0);
   EXPECT_EQ(PacedSleeps(3), (std::vector{13, 13, 14}));
+}
+
+TEST_F(DisplayContext, CalibrationAndPacingKeepThePeriodAcrossTheClockWrap) {
+  // Just before the clock goes round as an int, and as an unsigned count.
+  for (const int start : {INT_MAX - 20, -20}) {
+    system->millis = start;
+    driver->vblank = 13;
+    driver->log.clear();
+    OpenDisplay(800, 600, 32, 75, 0);
+    EXPECT_EQ(driver->Flips(1), 3) << start;
+    driver->log.clear();
+    FlipDisplay(-1);
+    EXPECT_EQ(driver->log, Log{"flip 1"}) << "hardware sync, " << start;
+
+    system->millis = start;
+    driver->vblank = 1;
+    OpenDisplay(800, 600, 32, 75, 0);
+    // Two seconds of frames: 75 a second, each sleeping 13 or 14 ms.
+    const std::vector<int> sleeps = PacedSleeps(150);
+    ASSERT_EQ(sleeps.size(), 150u) << start;
+    int total = 0;
+    for (const int sleep : sleeps) {
+      EXPECT_TRUE(sleep == 13 || sleep == 14) << sleep << ", " << start;
+      total += sleep;
+    }
+    EXPECT_EQ(total, 2000) << start;
+  }
 }
 
 TEST_F(DisplayContext, PacingStaysExactAfterHoursOfFrames) {
