@@ -113,19 +113,21 @@ std::string Hex(uint32_t rgb) {
 
 #define EXPECT_RGB(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
 
-// The four quadrants of an 800 x 600 picture as shown at scale s from (x0, y0).
-void ExpectQuadrants(const Screenshot& shot, int x0, int y0, double s) {
+// The four quadrants of a width x height picture as shown at scale s from
+// (x0, y0).
+void ExpectQuadrants(const Screenshot& shot, int x0, int y0, double s, int width = 800,
+                     int height = 600) {
   const auto at = [&](int x, int y) {
     return shot.At(x0 + static_cast<int>(x * s), y0 + static_cast<int>(y * s));
   };
-  EXPECT_RGB(RED, at(200, 150));
-  EXPECT_RGB(GREEN, at(600, 150));
-  EXPECT_RGB(BLUE, at(200, 450));
-  EXPECT_RGB(WHITE, at(600, 450));
+  EXPECT_RGB(RED, at(width / 4, height / 4));
+  EXPECT_RGB(GREEN, at(width * 3 / 4, height / 4));
+  EXPECT_RGB(BLUE, at(width / 4, height * 3 / 4));
+  EXPECT_RGB(WHITE, at(width * 3 / 4, height * 3 / 4));
   // The corners reach the edges of the area: nothing is cut or blurred away.
   EXPECT_RGB(RED, shot.At(x0, y0));
   EXPECT_RGB(WHITE,
-             shot.At(x0 + static_cast<int>(800 * s) - 1, y0 + static_cast<int>(600 * s) - 1));
+             shot.At(x0 + static_cast<int>(width * s) - 1, y0 + static_cast<int>(height * s) - 1));
 }
 
 std::vector<std::pair<int, int>> moves;
@@ -264,6 +266,7 @@ TEST_F(GLDisplayTest, FullScreenWindowCoversTheScreenAndTakesTheFocus) {
   ASSERT_TRUE(d);
   const DisplaySettings s = d->GetSettings();
   EXPECT_EQ(s.width, screenWidth);
+  EXPECT_EQ(s.height, screenHeight);
   EXPECT_EQ(s.depth, 32);
   driver->SetDisplay(d);
   const Window window = CurrentWindow();
@@ -282,7 +285,8 @@ TEST_F(GLDisplayTest, FullScreenWindowCoversTheScreenAndTakesTheFocus) {
   DrawQuadrants(screenWidth, screenHeight);
   driver->Flip(0);
   Screenshot shot(x, DefaultRootWindow(x), screenWidth, screenHeight);
-  if (screenWidth == 800 && screenHeight == 600) ExpectQuadrants(shot, 0, 0, 1.0);
+  ASSERT_TRUE(shot.Valid());
+  ExpectQuadrants(shot, 0, 0, 1.0, screenWidth, screenHeight);
 }
 
 TEST_F(GLDisplayTest, DesktopWindowIsAFixedWindowAt32With800x600ClientArea) {
