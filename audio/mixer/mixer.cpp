@@ -65,7 +65,8 @@ void MixPass(mixer& mix, int16_t* out) {
   while (sound* voice = *link) {
     const int result = MixVoice(*voice, mix.accumulator.get(), mix.count, mix.outputRate);
     // A finished or stopped voice goes back at once; its channel reads as not
-    // playing from the next query on.
+    // playing from the next query on. While the return ring is full it stays,
+    // stopped and unmixed, and goes back on a later pass.
     if ((result == MIX_FREE || result == MIX_FINISHED) && RecycleVoice(mix, *voice)) {
       *link = voice->next;
     } else {

@@ -166,5 +166,9 @@ int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
                   : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides);
   }
   voice.position = at.position;
-  return more ? MIXED : MIX_FINISHED;
+  if (more) return MIXED;
+  // Finished for good, even while the return ring is full and the voice
+  // stays in the mix: its position is past its data.
+  voice.state.store(VOICE_STOPPED, std::memory_order_relaxed);
+  return MIX_FINISHED;
 }

@@ -73,5 +73,5 @@ class sound final : public output {
 
 // Adds the voice's next count / 2 frames to the interleaved stereo
 // accumulator. Returns MIXED, MIX_FINISHED (stopped, or a one-shot sound ran
-// out), MIX_PAUSED or MIX_FREE.
+// out, which leaves it stopped), MIX_PAUSED or MIX_FREE.
 int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate);
