@@ -251,7 +251,12 @@ void MixSetPaused(int handle, int paused) {
     const int playing = state & ~VOICE_PAUSED;
     if (playing != VOICE_PLAYING_ONCE && playing != VOICE_PLAYING_LOOPED) return;
     const int wanted = paused ? playing | VOICE_PAUSED : playing;
-    if (voice->state.compare_exchange_weak(state, wanted, std::memory_order_relaxed)) return;
+    // Release: a mixer that sees the voice resumed also sees what was changed
+    // while it was paused.
+    if (voice->state.compare_exchange_weak(state, wanted, std::memory_order_release,
+                                           std::memory_order_relaxed)) {
+      return;
+    }
   }
 }
 

@@ -45,6 +45,10 @@ class mixer final : public output {
   voicering<sound> recycled;
   // The clock that times the start delay; tests replace it.
   uint32_t (*clock)() = MixerMillis;
+  // Tests only: runs on the mixing thread for every voice a pass mixes, after
+  // the pass has read the voice's parameters and before it writes back to the
+  // voice, which is where a change from the game thread meets the pass.
+  void (*racepoint)(sound&) = nullptr;
 
   // Game thread: every voice ever made, and those free for reuse.
   std::vector<std::unique_ptr<sound>> voices;

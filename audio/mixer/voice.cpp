@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "audio/mixer/mixer.h"
+
 static_assert(std::endian::native == std::endian::little,
               "the mixer reads its 16-bit little-endian data directly");
 
@@ -10,10 +12,35 @@ namespace {
 
 constexpr auto relaxed = std::memory_order_relaxed;
 
+// Game thread. A value set while paused is to be heard at once on resume:
+// it is held for the mixer, the only writer of the current values, to take
+// over at its next look at the voice.
 template <class T, class V>
-void Set(std::atomic<T> (&value)[2], V v, bool alsoCurrent) {
+void SetTarget(sound& voice, std::atomic<T> (&value)[2], std::atomic<T>& heldValue, int heldBit,
+               V v) {
   value[MIX_TARGET].store(static_cast<T>(v), relaxed);
-  if (alsoCurrent) value[MIX_CURRENT].store(static_cast<T>(v), relaxed);
+  if (!voice.paused()) return;
+  heldValue.store(static_cast<T>(v), relaxed);
+  voice.held.fetch_or(heldBit, std::memory_order_release);
+}
+
+template <class T, class V>
+void SetBoth(std::atomic<T> (&value)[2], V v) {
+  value[MIX_TARGET].store(static_cast<T>(v), relaxed);
+  value[MIX_CURRENT].store(static_cast<T>(v), relaxed);
+}
+
+template <class T>
+void TakeHeld(std::atomic<T> (&value)[2], const std::atomic<T>& heldValue) {
+  value[MIX_CURRENT].store(heldValue.load(relaxed), relaxed);
+}
+
+// Mixer thread: values set while paused become current.
+void TakeHeld(sound& voice) {
+  const int held = voice.held.exchange(0, std::memory_order_acquire);
+  if (held & HELD_RATE) TakeHeld(voice.rate, voice.heldRate);
+  if (held & HELD_VOLUME) TakeHeld(voice.volume, voice.heldVolume);
+  if (held & HELD_PAN) TakeHeld(voice.pan, voice.heldPan);
 }
 
 struct gains {
@@ -106,24 +133,27 @@ bool MixRamped(cursor& where, int64_t* acc, int frames, uint64_t fromStep, uint6
 
 }  // namespace
 
-void sound::setrate(int r) { Set(rate, r, paused()); }
-void sound::setvolume(int16_t v) { Set(volume, v, paused()); }
-void sound::setpan(int16_t p) { Set(pan, p, paused()); }
-void sound::setdepth(int16_t d) { Set(depth, d, false); }
+void sound::setrate(int r) { SetTarget(*this, rate, heldRate, HELD_RATE, r); }
+void sound::setvolume(int16_t v) { SetTarget(*this, volume, heldVolume, HELD_VOLUME, v); }
+void sound::setpan(int16_t p) { SetTarget(*this, pan, heldPan, HELD_PAN, p); }
+// Only the sign of the target depth counts, so it holds nothing while paused.
+void sound::setdepth(int16_t d) { depth[MIX_TARGET].store(d, relaxed); }
 
 voiceparams sound::targets() {
   return {getrate(MIX_TARGET), getvolume(MIX_TARGET), getpan(MIX_TARGET), getdepth(MIX_TARGET)};
 }
 
 void sound::reset(const voiceparams& p) {
-  Set(rate, p.rate, true);
-  Set(volume, p.volume, true);
-  Set(pan, p.pan, true);
-  Set(depth, p.depth, true);
+  SetBoth(rate, p.rate);
+  SetBoth(volume, p.volume);
+  SetBoth(pan, p.pan);
+  SetBoth(depth, p.depth);
+  held.store(0, relaxed);
 }
 
 int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
   const int state = voice.state.load(std::memory_order_acquire);
+  if (voice.held.load(relaxed) != 0) TakeHeld(voice);
   if (state == VOICE_STOPPED) return MIX_FINISHED;
   if (state & VOICE_PAUSED) return MIX_PAUSED;
   if (state == VOICE_FREE) return MIX_FREE;
@@ -142,12 +172,15 @@ int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
   cursor at{buffer.Samples(), voice.position,
             static_cast<uint64_t>(buffer.length) * static_cast<uint64_t>(buffer.channels) << 32,
             (state & VOICE_PLAYING_LOOPED) != 0};
-  const int fromRate = voice.getrate(MIX_CURRENT), toRate = voice.getrate(MIX_TARGET);
-  const int fromVolume = voice.getvolume(MIX_CURRENT), toVolume = voice.getvolume(MIX_TARGET);
-  const panning sides(voice.getpan(MIX_TARGET), voice.getdepth(MIX_TARGET));
+  const int fromRate = voice.rate[MIX_CURRENT].load(relaxed);
+  const int toRate = voice.rate[MIX_TARGET].load(relaxed);
+  const int fromVolume = voice.volume[MIX_CURRENT].load(relaxed);
+  const int toVolume = voice.volume[MIX_TARGET].load(relaxed);
+  const panning sides(voice.pan[MIX_TARGET].load(relaxed), voice.depth[MIX_TARGET].load(relaxed));
   const uint64_t fromStep = StepOf(fromRate, buffer, outputRate);
   const uint64_t toStep = StepOf(toRate, buffer, outputRate);
   const bool stereo = buffer.channels == 2;
+  if (voice.owner->racepoint) voice.owner->racepoint(voice);
 
   bool more;
   if (fromVolume == toVolume && fromStep == toStep) {
@@ -160,8 +193,8 @@ int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
                     : MixConstant<1>(at, acc, frames, toStep, g);
     }
   } else {
-    voice.rate[MIX_CURRENT].store(toRate, std::memory_order_relaxed);
-    voice.volume[MIX_CURRENT].store(static_cast<int16_t>(toVolume), std::memory_order_relaxed);
+    voice.rate[MIX_CURRENT].store(toRate, relaxed);
+    voice.volume[MIX_CURRENT].store(static_cast<int16_t>(toVolume), relaxed);
     more = stereo ? MixRamped<2>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides)
                   : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides);
   }

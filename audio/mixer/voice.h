@@ -2,9 +2,12 @@
 // One playing voice of the mixer: a pcmbuffer, a position in it and the
 // voice's parameters.
 //
-// The game thread sets parameters and the state; the mixer thread reads them
-// at its next pass, moves the position and writes the current values while it
-// ramps. Both sides touch the shared words only through atomics.
+// No pass overwrites a change the game thread makes while it runs: the game
+// thread alone writes the target values and the mixer thread alone the
+// current values (it ramps them to the targets). The state is changed by
+// both: the game thread by compare-exchange, so that it never undoes the end
+// of a voice, and the mixer only to end one (a one-shot sound ran out, or the
+// voice goes back), which outlives any pause or stop made meanwhile.
 
 #include <atomic>
 #include <cstdint>
@@ -20,6 +23,11 @@ constexpr int VOICE_STOPPED = 1;
 constexpr int VOICE_PLAYING_ONCE = 2;
 constexpr int VOICE_PLAYING_LOOPED = 4;
 constexpr int VOICE_PAUSED = 0x10;
+
+// Bits of sound::held: values set while paused, to become current.
+constexpr int HELD_RATE = 1;
+constexpr int HELD_VOLUME = 2;
+constexpr int HELD_PAN = 4;
 
 // Results of MixVoice.
 constexpr int MIXED = 0;
@@ -37,16 +45,18 @@ struct voiceparams {
 
 class sound final : public output {
  public:
-  // Setters store the target; while paused they also store the current value
-  // (depth excepted), so a change made before resuming is heard at once.
+  // Setters store the target; while paused the value is also the current one
+  // (depth excepted), so a change made before resuming is heard at once: the
+  // mixer makes it current, without a ramp, when it next looks at the voice,
+  // and until then it reads as the current value.
   void setrate(int rate) override;
   void setvolume(int16_t volume) override;
   void setpan(int16_t pan) override;
   void setdepth(int16_t depth) override;
-  int getrate(int which) override { return rate[which].load(std::memory_order_relaxed); }
-  int16_t getvolume(int which) override { return volume[which].load(std::memory_order_relaxed); }
-  int16_t getpan(int which) override { return pan[which].load(std::memory_order_relaxed); }
-  int16_t getdepth(int which) override { return depth[which].load(std::memory_order_relaxed); }
+  int getrate(int which) override { return Read(rate, heldRate, HELD_RATE, which); }
+  int16_t getvolume(int which) override { return Read(volume, heldVolume, HELD_VOLUME, which); }
+  int16_t getpan(int which) override { return Read(pan, heldPan, HELD_PAN, which); }
+  int16_t getdepth(int which) override { return depth[which].load(relaxed); }
 
   // The target values, and both current and target set to params.
   voiceparams targets();
@@ -67,8 +77,23 @@ class sound final : public output {
   std::atomic<int16_t> volume[2] = {MIX_GAIN_ONE, MIX_GAIN_ONE};
   std::atomic<int16_t> pan[2] = {0, 0};
   std::atomic<int16_t> depth[2] = {0, 0};
+  // Values set while paused: the game thread writes one and then raises its
+  // HELD_ bit; the mixer takes the bits, and the values with them.
+  std::atomic<int> held{0};
+  std::atomic<int> heldRate{MIX_RATE_ONE};
+  std::atomic<int16_t> heldVolume{MIX_GAIN_ONE};
+  std::atomic<int16_t> heldPan{0};
   uint32_t startTime = 0;
   int startDelay = 0;  // output frames still to skip
+
+ private:
+  static constexpr auto relaxed = std::memory_order_relaxed;
+  template <class T>
+  T Read(const std::atomic<T> (&value)[2], const std::atomic<T>& heldValue, int heldBit,
+         int which) const {
+    if (which == MIX_CURRENT && (held.load(relaxed) & heldBit)) return heldValue.load(relaxed);
+    return value[which].load(relaxed);
+  }
 };
 
 // Adds the voice's next count / 2 frames to the interleaved stereo

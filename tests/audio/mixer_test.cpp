@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <set>
+#include <thread>
 
 #include "audio/mixer/mix.h"
 #include "tests/audio/capture_device.h"
@@ -46,6 +49,45 @@ class MixerTest : public ::testing::Test {
   CaptureMixer mixer;
   capturedevice& device = *mixer.device;
 };
+
+// Where one pass stands against the game thread's action.
+enum race { RACE_NONE, RACE_AT_SEAM, RACE_ACTED };
+std::atomic<int> raceStep{RACE_NONE};
+
+// Holds the pass at the race point of the first voice it mixes until the
+// game thread has acted.
+void WaitForTheGameThread(sound&) {
+  int none = RACE_NONE;
+  if (!raceStep.compare_exchange_strong(none, RACE_AT_SEAM, std::memory_order_relaxed)) return;
+  while (raceStep.load(std::memory_order_relaxed) != RACE_ACTED) std::this_thread::yield();
+}
+
+// One pass on a thread of its own, as the output device runs it, with the
+// game thread's action (on this thread) made while the pass stands between
+// reading a voice and writing back to it. The threads hand over through
+// relaxed flags only, so ThreadSanitizer sees the action as concurrent with
+// the pass.
+std::vector<int16_t> MixWithRace(capturedevice& device, const std::function<void()>& action) {
+  raceStep = RACE_NONE;
+  std::atomic<bool> done{false};
+  device.mix->racepoint = WaitForTheGameThread;
+  std::vector<int16_t> out;
+  std::thread pass([&] {
+    out = device.Mix();
+    done.store(true, std::memory_order_relaxed);
+  });
+  while (raceStep.load(std::memory_order_relaxed) != RACE_AT_SEAM &&
+         !done.load(std::memory_order_relaxed)) {
+    std::this_thread::yield();
+  }
+  const bool reached = raceStep.load(std::memory_order_relaxed) == RACE_AT_SEAM;
+  if (reached) action();
+  raceStep.store(RACE_ACTED, std::memory_order_relaxed);
+  pass.join();
+  device.mix->racepoint = nullptr;
+  EXPECT_TRUE(reached) << "the pass mixed no voice";
+  return out;
+}
 
 TEST_F(MixerTest, OneShotFinishesInsideAPass) {
   Buffer sound = Constant(700, 1000);
@@ -164,6 +206,32 @@ TEST_F(MixerTest, PauseKeepsThePositionAndChangesApplyWithoutRamp) {
   out = device.Mix();
   EXPECT_EQ(Left(out, 0), 8 * 512 / 2) << "resumes where it paused, at the new level at once";
   EXPECT_EQ(Left(out, 511), 8 * 1023 / 2);
+}
+
+// The game thread pauses a voice and sets its volume and rate while a pass
+// ramps its volume: the pass's write-back loses none of it, so the voice
+// stays paused where it was and resumes at the new values at once.
+TEST_F(MixerTest, APauseAndChangesMadeDuringAPassHold) {
+  Buffer sound = Ramp(4000, 8, MIX_OUTPUT_RATE, true);
+  const int channel = MixPlay(sound.get(), 0, 0);
+  PassStartDelay();
+  device.Mix();
+  MixSetVolume(channel, 0.5f);
+  MixWithRace(device, [channel] {
+    MixSetPaused(channel, 1);
+    MixSetVolume(channel, 0.25f);
+    MixSetRate(channel, 2.0f);
+  });
+  std::vector<int16_t> out = device.Mix(2);
+  for (int16_t sample : out) ASSERT_EQ(sample, 0) << "the pause holds";
+  EXPECT_EQ(MixChannelState(channel), VOICE_PLAYING_LOOPED | VOICE_PAUSED);
+  MixSetPaused(channel, 0);
+  out = device.Mix();
+  // Two passes played source frames 0..1023; on from frame 1024, every
+  // second frame at a quarter of full level.
+  for (int frame = 0; frame < 512; ++frame) {
+    ASSERT_EQ(Left(out, frame), 2 * (1024 + 2 * frame)) << frame;
+  }
 }
 
 // More one-shot voices finish in one pass than the return ring holds, while
