@@ -2,6 +2,8 @@
 // thread writes, and the null plugin takes the output of the stress test.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <chrono>
 #include <cmath>
@@ -56,13 +58,68 @@ int Onset(const int16_t* frames, int length, int side) {
   return length;
 }
 
-TEST(AlsaDevice, PlaysAtRealTimeIntoACapturedFile) {
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// The longest run of zero samples on one side of frames [from, to).
+int LongestSilence(const int16_t* frames, int from, int to, int side) {
+  int longest = 0, run = 0;
+  for (int i = from; i < to; ++i) {
+    run = frames[2 * i + side] == 0 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
+bool WaitUntilStopped(const Ref<TChannel>& channel) {
+  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+  while (IsChannelPlaying(channel) && Clock::now() < limit) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return !IsChannelPlaying(channel);
+}
+
+// The mixer on the file plugin for one test: the times around opening and
+// closing bracket the time the device ran, whatever the machine's load does
+// to the test's own thread.
+class Capture {
+ public:
+  Capture() {
+    setenv("ZORP_AUDIO_DEVICE", ("file:FILE=" + path + ",FORMAT=wav").c_str(), 1);
+    beforeOpen = Clock::now();
+    opened = MixOpen() == 0;
+    afterOpen = Clock::now();
+    if (opened) SetAudioDriver(New<TMixerAudioDriver>());
+  }
+  ~Capture() { Close(); }
+
+  Ref<TAudioSample> Close() {
+    if (!opened) return nullptr;
+    opened = false;
+    beforeClose = Clock::now();
+    MixShutdown();
+    afterClose = Clock::now();
+    SetAudioDriver(New<TAudioDriver>());
+    StartWavLoader();
+    return LoadSample(path.c_str());
+  }
+
+  // The device ran at least from the open's return to the close's call...
+  double Least() const { return Seconds(beforeClose - afterOpen); }
+  // ...and wrote at most until the close returned, with its largest lead.
+  double Most() const {
+    return Seconds(afterClose - beforeOpen) +
+           audiodevice::MAX_LEAD * MIX_FRAGMENT / MIX_OUTPUT_CHANNELS / 44100.0;
+  }
+
   TempDir dir;
   const std::string path = dir / "out.wav";
-  setenv("ZORP_AUDIO_DEVICE", ("file:FILE=" + path + ",FORMAT=wav").c_str(), 1);
-  const Clock::time_point opened = Clock::now();
-  ASSERT_EQ(MixOpen(), 0);
-  SetAudioDriver(New<TMixerAudioDriver>());
+  bool opened = false;
+  Clock::time_point beforeOpen, afterOpen, beforeClose, afterClose;
+};
+
+TEST(AlsaDevice, PlaysAtRealTimeIntoACapturedFile) {
+  Capture capture;
+  ASSERT_TRUE(capture.opened);
 
   // Left: a 440 Hz one-shot of half a second. Right: a looped 20 ms of
   // 1050 Hz (21 whole cycles at 22050 Hz), which must run on to the end.
@@ -73,24 +130,21 @@ TEST(AlsaDevice, PlaysAtRealTimeIntoACapturedFile) {
   SetChannelVolume(loop, 0.5f);
   ResumeChannel(loop);
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  EXPECT_EQ(IsChannelPlaying(once), 0);
+  EXPECT_TRUE(WaitUntilStopped(once));
   EXPECT_EQ(IsChannelPlaying(loop), 1);
-  MixShutdown();
-  SetAudioDriver(New<TAudioDriver>());
-  const double seconds = std::chrono::duration<double>(Clock::now() - opened).count();
-
-  StartWavLoader();
-  const Ref<TAudioSample> captured = LoadSample(path.c_str());
+  const Ref<TAudioSample> captured = capture.Close();
   ASSERT_TRUE(captured);
   ASSERT_EQ(captured->format, SF_STEREO16LE);
   ASSERT_EQ(captured->hertz, 44100);
-  // Written ahead of the play position by the lead, about 70 ms.
-  EXPECT_NEAR(captured->length / 44100.0, seconds, seconds * 0.1) << "real time";
+  const double seconds = captured->length / 44100.0;
+  EXPECT_GE(seconds, capture.Least() * 0.95) << "real time";
+  EXPECT_LE(seconds, capture.Most()) << "never ahead of real time by more than the lead";
 
   const auto* frames = reinterpret_cast<const int16_t*>(captured->samples);
   const int length = captured->length;
   const int start = Onset(frames, length, 0);
   ASSERT_LT(start, 44100 / 2) << "the sound starts soon";
+  ASSERT_GE(length, start + 22100 + 20000) << "the measures below stay inside the capture";
   EXPECT_NEAR(Onset(frames, length, 1), start, 441);
   const Side tone = Measure(frames, start, start + 20000, 0, 44100);
   EXPECT_NEAR(tone.frequency, 440, 5);
@@ -99,6 +153,62 @@ TEST(AlsaDevice, PlaysAtRealTimeIntoACapturedFile) {
   const Side looped = Measure(frames, length - 20000, length, 1, 44100);
   EXPECT_NEAR(looped.frequency, 1050, 10);
   EXPECT_NEAR(looped.peak, 0.8 * 32767 / 2, 400);
+}
+
+// The refill thread starved well past its lead (a real-time thread of higher
+// priority spins on the only processor it may use): a device metered by the
+// clock holds its clock back instead of going silent for a restart, and the
+// sound goes on intact from where it was.
+TEST(AlsaDevice, AStarvedRefillThreadHoldsTheClockAndLosesNoSound) {
+  cpu_set_t all, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (CPU_ISSET(cpu, &all)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  }
+  // Threads made from here on inherit the one processor.
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  struct RestoreAffinity {
+    cpu_set_t set;
+    ~RestoreAffinity() { sched_setaffinity(0, sizeof set, &set); }
+  } restore{all};
+
+  Capture capture;
+  ASSERT_TRUE(capture.opened);
+  const Ref<TChannel> once = PlaySound(LoadSound(Sine(22050, 44100, 440, 0.5), 0), nullptr);
+  constexpr auto STARVED = std::chrono::milliseconds(300);
+  bool spun = false;
+  std::thread hog([&spun, STARVED] {
+    sched_param param{};
+    param.sched_priority = 50;
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0) return;
+    spun = true;
+    const Clock::time_point end = Clock::now() + STARVED;
+    while (Clock::now() < end) {
+    }
+  });
+  hog.join();
+  if (!spun) GTEST_SKIP() << "real-time scheduling is not allowed here";
+  EXPECT_TRUE(WaitUntilStopped(once));
+  const Ref<TAudioSample> captured = capture.Close();
+  ASSERT_TRUE(captured);
+
+  // Only the starved time is missing: a restart would have lost 1.25 s more.
+  const double seconds = captured->length / 44100.0;
+  EXPECT_GE(seconds, capture.Least() - Seconds(STARVED) - 0.05);
+  EXPECT_LE(seconds, capture.Most());
+  const auto* frames = reinterpret_cast<const int16_t*>(captured->samples);
+  const int length = captured->length;
+  const int start = Onset(frames, length, 0);
+  ASSERT_LE(start + 22050, length);
+  const Side tone = Measure(frames, start, start + 22050, 0, 44100);
+  EXPECT_NEAR(tone.frequency, 440, 2);
+  EXPECT_NEAR(tone.peak, 16384, 400);
+  EXPECT_LE(LongestSilence(frames, start, start + 22050, 0), 1) << "no gap in the sound";
+  EXPECT_EQ(Measure(frames, start + 22100, length, 0, 44100).peak, 0) << "played once";
 }
 
 TEST(AlsaDevice, WithoutADeviceTheSilentDriverStays) {

@@ -4,9 +4,17 @@
 // The play position is what the device reports (frames written minus its
 // delay). Some PCMs (the null and file plugins) take data at any speed and
 // never report a delay; until a device reports one, the position is metered
-// by the monotonic clock, so output still runs at real time.
+// by the monotonic clock, so output still runs at real time. Such a device
+// cannot run dry, so a refill that comes late holds its clock back instead
+// of silencing it: the output goes on, intact, from where it was.
+//
+// The refill thread asks for real-time scheduling, as audio threads do, so
+// that a busy machine does not starve it past its lead; where that is
+// refused it runs at normal priority.
 
 #include <alsa/asoundlib.h>
+#include <pthread.h>
+#include <sched.h>
 #include <time.h>
 
 #include <algorithm>
@@ -14,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "audio/mixer/audio_device.h"
 
@@ -22,10 +29,29 @@ namespace {
 
 constexpr int64_t NANOS_PER_SECOND = 1000000000;
 
+// Above the normal threads, below the kernel's own and those of sound
+// servers and JACK.
+constexpr int REFILL_PRIORITY = 10;
+
 int64_t MonotonicNanos() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return now.tv_sec * NANOS_PER_SECOND + now.tv_nsec;
+}
+
+// A thread under SCHED_FIFO from its first instruction, or a normal one
+// where real-time scheduling is not allowed. False when neither starts.
+bool StartRefillThread(pthread_t& thread, void* (*body)(void*), void* arg) {
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  sched_param param{};
+  param.sched_priority = REFILL_PRIORITY;
+  const bool realTime = pthread_attr_setinheritsched(&attr, PTHREAD_EXPLICIT_SCHED) == 0 &&
+                        pthread_attr_setschedpolicy(&attr, SCHED_FIFO) == 0 &&
+                        pthread_attr_setschedparam(&attr, &param) == 0 &&
+                        pthread_create(&thread, &attr, body, arg) == 0;
+  pthread_attr_destroy(&attr);
+  return realTime || pthread_create(&thread, nullptr, body, arg) == 0;
 }
 
 // ALSA reports every failed open on standard error; a missing sound card is
@@ -52,13 +78,22 @@ class alsadevice final : public audiodevice {
     StartCounting();
     running.store(true, std::memory_order_release);
     RefillDevice();
-    thread_ = std::thread([this] { RefillLoop(); });
+    // Ticks count from this first refill, so a thread that starts late
+    // catches up at once.
+    clock_gettime(CLOCK_MONOTONIC, &firstTick_);
+    threadRuns_ = StartRefillThread(thread_, RefillLoop, this);
+    if (!threadRuns_) {
+      std::fprintf(stderr, "Sound is off: no thread to refill the output\n");
+      close();
+      return false;
+    }
     return true;
   }
 
   void close() override {
     running.store(false, std::memory_order_release);
-    if (thread_.joinable()) thread_.join();
+    if (threadRuns_) pthread_join(thread_, nullptr);
+    threadRuns_ = false;
     mix->RecycleAll();
     if (pcm_) {
       snd_pcm_drop(pcm_);
@@ -74,13 +109,8 @@ class alsadevice final : public audiodevice {
     if (error == -EPIPE) return position::underrun;
     if (error < 0) return position::unknown;
     if (delay > 0) reportsDelay_ = true;
-    int64_t frames;
-    if (reportsDelay_) {
-      frames = std::max<int64_t>(0, framesWritten_ - delay);
-    } else {
-      const int64_t elapsed = MonotonicNanos() - startNanos_;
-      frames = std::min(framesWritten_, elapsed * rate_ / NANOS_PER_SECOND);
-    }
+    const int64_t frames =
+        reportsDelay_ ? std::max<int64_t>(0, framesWritten_ - delay) : MeteredFrames();
     played = static_cast<uint64_t>(frames) * MIX_OUTPUT_CHANNELS;
     return position::known;
   }
@@ -152,14 +182,30 @@ class alsadevice final : public audiodevice {
     return 0;
   }
 
+  // Frames a device that does not report its delay has played by the clock.
+  // It never gets closer than two fragments to the end of what it was given:
+  // when the refill comes later than that, the clock is held back there.
+  int64_t MeteredFrames() {
+    const int64_t now = MonotonicNanos();
+    const int64_t elapsed = (now - startNanos_) * rate_ / NANOS_PER_SECOND;
+    const int64_t last = framesWritten_ - 2 * fragment / MIX_OUTPUT_CHANNELS;
+    if (elapsed <= last || last <= 0) return std::min(elapsed, framesWritten_);
+    startNanos_ = now - last * NANOS_PER_SECOND / rate_;
+    return last;
+  }
+
   void StartCounting() {
     framesWritten_ = 0;
     startNanos_ = MonotonicNanos();
   }
 
+  static void* RefillLoop(void* self) {
+    static_cast<alsadevice*>(self)->RefillLoop();
+    return nullptr;
+  }
+
   void RefillLoop() {
-    timespec next{};
-    clock_gettime(CLOCK_MONOTONIC, &next);
+    timespec next = firstTick_;
     while (running.load(std::memory_order_acquire)) {
       next.tv_nsec += MIX_REFILL_PERIOD_MS * 1000000L;
       if (next.tv_nsec >= NANOS_PER_SECOND) {
@@ -180,7 +226,9 @@ class alsadevice final : public audiodevice {
   snd_pcm_t* pcm_ = nullptr;
   int64_t rate_ = MIX_OUTPUT_RATE;
   std::unique_ptr<int16_t[]> fragmentBuffer_;
-  std::thread thread_;
+  pthread_t thread_{};
+  bool threadRuns_ = false;
+  timespec firstTick_{};
   int64_t framesWritten_ = 0;
   int64_t startNanos_ = 0;
   bool reportsDelay_ = false;
