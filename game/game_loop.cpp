@@ -112,7 +112,7 @@ void StartUp() {
   ChooseDisplayDriver(GameFileToRead("config.ini"));
   g.backgroundImage = NewImage(800, 600, 1, -1);
   ReadScores(GameFileToRead("scores.dat"));
-  SeedRandom(ClockMillis());
+  SeedRandom(ChosenRandomSeed(ClockMillis()));
   OpenGameDisplay(ChooseRefreshRate(75));
   LoadGameImages(0);
   g.sounds.number = Sound("incbin::sfx/number.wav", 0);

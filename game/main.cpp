@@ -1,13 +1,16 @@
 // The zorp program: starts the engine's modules and runs the game.
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "audio/mixer_audio_driver.h"
 #include "audio/ogg_loader.h"
 #include "audio/wav_loader.h"
 #include "game/frame_meter.h"
 #include "game/game_loop.h"
+#include "game/random.h"
 #include "game/screens.h"
 #include "graphics/gl/gl_draw.h"
 #include "pixmap/png.h"
@@ -20,12 +23,28 @@
 namespace {
 
 constexpr char USAGE[] =
-    "Usage: zorp [--window]\n"
+    "Usage: zorp [--window] [--seed N]\n"
     "Steer the zorp, eat the numbers before they run out, and make the hall of fame.\n"
     "\n"
     "  --window   play in an 800 x 600 window instead of full screen\n"
+    "  --seed N   start the random numbers from the integer N instead of the clock,\n"
+    "             so that the numbers and the star fall the same way every run\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n";
+
+// The whole text as a 32-bit integer, or nothing.
+std::optional<int> ParseInt(const char* text) {
+  const char* end = text + std::strlen(text);
+  int value = 0;
+  const auto [last, error] = std::from_chars(text, end, value);
+  if (error != std::errc() || last != end || last == text) return std::nullopt;
+  return value;
+}
+
+int Refuse(const char* what, const char* argument) {
+  std::fprintf(stderr, "zorp: %s '%s'\n%s", what, argument, USAGE);
+  return 2;
+}
 
 void StartModules() {
   StartGLDraw2D();
@@ -46,6 +65,11 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--window") == 0) {
       windowed = true;
+    } else if (std::strcmp(argv[i], "--seed") == 0) {
+      if (i + 1 == argc) return Refuse("missing value for", argv[i]);
+      const std::optional<int> seed = ParseInt(argv[++i]);
+      if (!seed) return Refuse("the seed is not an integer:", argv[i]);
+      ChooseRandomSeed(*seed);
     } else if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs(USAGE, stdout);
       return 0;
@@ -53,8 +77,7 @@ int main(int argc, char** argv) {
       std::puts("zorp 1.13");
       return 0;
     } else {
-      std::fprintf(stderr, "zorp: unknown option '%s'\n%s", argv[i], USAGE);
-      return 2;
+      return Refuse("unknown option", argv[i]);
     }
   }
   return RunProgram([windowed] {

@@ -12,6 +12,8 @@ constexpr int REMAINDER = 3399;  // MODULUS % MULTIPLIER
 constexpr int DEFAULT_STATE = 0x1234;
 
 int state = DEFAULT_STATE;
+bool seedChosen = false;
+int chosenSeed = 0;
 
 int Step() {
   state = (state % QUOTIENT) * MULTIPLIER - (state / QUOTIENT) * REMAINDER;
@@ -50,3 +52,10 @@ int RandomInt(int a, int b) {
   return static_cast<int>(std::clamp(std::floor(value), static_cast<double>(std::min(a, b)),
                                      static_cast<double>(std::max(a, b))));
 }
+
+void ChooseRandomSeed(int seed) {
+  seedChosen = true;
+  chosenSeed = seed;
+}
+
+int ChosenRandomSeed(int fallback) { return seedChosen ? chosenSeed : fallback; }

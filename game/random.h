@@ -17,3 +17,9 @@ double RandomDouble();
 double RandomBetween(double a, double b);
 // Uniform integer between the two bounds inclusive, given in either order.
 int RandomInt(int a, int b);
+
+// A seed chosen for the whole run (zorp --seed), so that a game can be
+// played again exactly; without one the game seeds from the clock.
+void ChooseRandomSeed(int seed);
+// The chosen seed, or fallback when none was chosen.
+int ChosenRandomSeed(int fallback);
