@@ -1,6 +1,27 @@
 // The real program, end to end: zorp runs full screen on the X server with
-// the OpenGL driver and ALSA's null device, and the test plays it through
-// XTest key presses, looks at the screen, and reads the files it saves.
+// the OpenGL driver and ALSA's null device, seeded, and the tests play it
+// through XTest keys, read the screen back, and check the files it saves.
+//
+// Nothing here depends on timing. The tests wait for what the screen shows,
+// never for a span of time, and the seed fixes where the items fall: the
+// tests work that out through the game's own random generator (pilot.h).
+// - The intro is skipped only once its first cross-fade shows, so that the
+//   key cannot come before the intro clears the keys.
+// - A first game is paused and left with Escape; the next one then comes out
+//   of Get Ready paused (the pause outlives a game), so play starts from a
+//   known tick.
+// - While paused, Left Alt then Space run exactly one tick: Space resumes,
+//   and the tick that follows takes the waiting Alt as a pause. A test holds
+//   an arrow key during such a step to turn at the next cell corner, and
+//   steps through every tick in which an item is eaten or comes on, because
+//   the items see where the zorp was last drawn, which is exact only if the
+//   game was drawn paused between the ticks.
+// - Elsewhere the game runs free, and the test pauses it when the head has
+//   passed a point; the pause may come late on a loaded machine, so the route
+//   is planned again from where the head really is, and turns onto items are
+//   made so that a turn missed passes the item by.
+// The score saved is then checked against the score the rules give for the
+// route the zorp actually took.
 
 #include <gtest/gtest.h>
 // After GoogleTest, whose names Xlib's macros would replace.
@@ -8,20 +29,31 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "game/random.h"
+#include "tests/game/pilot.h"
+#include "tests/game/play_screen.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -29,59 +61,43 @@ extern char** environ;
 namespace {
 
 using namespace std::chrono_literals;
+using pilot::CELL_TICKS;
+using namespace onscreen;
 
-struct Rgb {
-  int r, g, b;
-};
-
-class Screen {
- public:
-  explicit Screen(Display* display) : display_(display) {}
-  ~Screen() { Release(); }
-
-  // Reads the whole screen.
-  void Grab() {
-    Release();
-    const Window root = DefaultRootWindow(display_);
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display_, root, &attributes);
-    image_ = XGetImage(display_, root, 0, 0, static_cast<unsigned>(attributes.width),
-                       static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
-  }
-  Rgb At(int x, int y) const {
-    const unsigned long p = XGetPixel(image_, x, y);
-    return {static_cast<int>(p >> 16 & 255), static_cast<int>(p >> 8 & 255),
-            static_cast<int>(p & 255)};
-  }
-  // Pixels of about the colour inside the rectangle: the artwork's white is
-  // shaded a little before the drawing colour tints it.
-  int Count(int x0, int y0, int x1, int y1, Rgb colour) const {
-    constexpr int TOLERANCE = 40;
-    int n = 0;
-    for (int y = y0; y < y1; ++y) {
-      for (int x = x0; x < x1; ++x) {
-        const Rgb p = At(x, y);
-        n += std::abs(p.r - colour.r) <= TOLERANCE && std::abs(p.g - colour.g) <= TOLERANCE &&
-             std::abs(p.b - colour.b) <= TOLERANCE;
-      }
-    }
-    return n;
-  }
-
- private:
-  void Release() {
-    if (image_) XDestroyImage(image_);
-    image_ = nullptr;
-  }
-  Display* display_;
-  XImage* image_ = nullptr;
-};
+// Generous: a loaded machine only makes the game slower.
+constexpr auto PATIENCE = 30s;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+// The hall of fame as scores.dat holds it.
+struct Rank {
+  int score;
+  std::string name;
+};
+std::string ScoresFile(const std::vector<Rank>& ranks) {
+  std::string text;
+  for (const Rank& r : ranks) text += std::to_string(r.score) + "\r\n" + r.name + "\r\n";
+  return text;
+}
+// The table after a game's score has been entered under a name.
+std::vector<Rank> Entered(std::vector<Rank> ranks, int score, const std::string& name) {
+  if (score <= ranks.back().score) return ranks;
+  size_t at = 0;
+  while (at + 1 < ranks.size() && ranks[at].score >= score) ++at;
+  ranks.insert(ranks.begin() + static_cast<long>(at), {score, name});
+  ranks.pop_back();
+  return ranks;
+}
+
+// The generator's state when the program starts with the seed.
+int SeededState(int seed) {
+  SeedRandom(seed);
+  return RandomSeed();
 }
 
 class Play : public testing::Test {
@@ -91,6 +107,7 @@ class Play : public testing::Test {
     if (!display_) GTEST_SKIP() << "No X server; set DISPLAY to one (an Xvfb)";
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
+    screen_ = ScreenImage(display_);
     program_ = dir_ / "zorp";
     std::filesystem::copy_file(ZORP_PROGRAM, program_);
   }
@@ -99,10 +116,11 @@ class Play : public testing::Test {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
+    for (KeySym held : held_) Key(held, false);
     if (display_) XCloseDisplay(display_);
   }
 
-  void Start() {
+  void Start(int seed) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string variable = *e;
@@ -118,121 +136,513 @@ class Play : public testing::Test {
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    char* argv[] = {program_.data(), nullptr};
+    std::string seedText = std::to_string(seed), seedOption = "--seed";
+    char* argv[] = {program_.data(), seedOption.data(), seedText.data(), nullptr};
     // Started from another folder: the program finds its files by itself.
     ASSERT_EQ(posix_spawn(&pid_, program_.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    randomState_ = SeededState(seed);
   }
 
-  void Key(KeySym sym, std::chrono::milliseconds hold = 30ms) {
-    const KeyCode code = XKeysymToKeycode(display_, sym);
-    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+  void Key(KeySym sym, bool down) {
+    XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, sym), down ? True : False, CurrentTime);
     XFlush(display_);
-    std::this_thread::sleep_for(hold);
-    XTestFakeKeyEvent(display_, code, False, CurrentTime);
-    XFlush(display_);
-    std::this_thread::sleep_for(60ms);
+    if (down) {
+      held_.push_back(sym);
+    } else {
+      held_.erase(std::remove(held_.begin(), held_.end(), sym), held_.end());
+    }
+  }
+  // A press and its release: the game counts the press.
+  void Tap(KeySym sym) {
+    Key(sym, true);
+    Key(sym, false);
   }
 
-  // Waits until the screen shows what until looks for.
-  bool WaitFor(const std::function<bool(const Screen&)>& until,
-               std::chrono::milliseconds limit = 15000ms) {
-    Screen screen(display_);
-    const auto end = std::chrono::steady_clock::now() + limit;
+  // Waits until the screen shows what until looks for; false after a long
+  // while without it. A screen standing still is grabbed twice alike first:
+  // a grab may catch a frame half put on the screen.
+  bool WaitFor(const std::function<bool(const ScreenImage&)>& until, bool still = false,
+               const std::vector<Box>& parts = {}) {
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    ScreenImage last = screen_;
     while (std::chrono::steady_clock::now() < end) {
-      screen.Grab();
-      if (until(screen)) return true;
-      std::this_thread::sleep_for(50ms);
+      screen_.Grab(parts);
+      if (until(screen_) && (!still || screen_.Same(last, parts))) return true;
+      last = screen_;
+      std::this_thread::sleep_for(parts.empty() ? 5ms : 1ms);
     }
     return false;
   }
 
   int Exit() {
     int status = 0;
-    for (int i = 0; i < 100 && waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-      std::this_thread::sleep_for(100ms);
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > end) return -1;
+      std::this_thread::sleep_for(10ms);
     }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     pid_ = 0;
-    return code;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Skips the intro once its first cross-fade has begun to change the
+  // loading screen: a key before the intro starts would be cleared.
+  void SkipIntro() {
+    ASSERT_TRUE(WaitFor(LoadingShown)) << "the loading screen";
+    ScreenImage loading = screen_;
+    ASSERT_TRUE(WaitFor([&](const ScreenImage& s) { return s.Changed(loading, EMBLEM) > 500; }))
+        << "the intro's cross-fade";
+    Tap(XK_space);
+    ASSERT_TRUE(WaitFor(TitleShown)) << "the title screen with its texts in their colours";
+  }
+
+  // From the title: a game that is paused as soon as it starts and then
+  // left with Escape, so that the next game comes out of Get Ready paused.
+  // Left Alt pauses a running game and does nothing to a paused one, so it
+  // is pressed until PAUSED shows; the presses before play are cleared. A
+  // game that reached the wall first (some seconds) is played again.
+  void PauseAGameAway() {
+    for (int game = 0; game < 3; ++game) {
+      const pilot::World throwaway(randomState_);
+      randomState_ = throwaway.randomState;
+      // Nothing may happen before the pause or the wall: the number lies
+      // off the zorp's row, and the star takes longer than the run.
+      ASSERT_NE(throwaway.number.cell.row, 11) << "the seed suits no throwaway game";
+      Tap(XK_space);
+      ASSERT_TRUE(WaitFor([](const ScreenImage& s) { return !TitleShown(s); }));
+      const auto end = std::chrono::steady_clock::now() + PATIENCE;
+      do {
+        ASSERT_LT(std::chrono::steady_clock::now(), end) << "the first game pausing";
+        Tap(XK_Alt_L);
+        screen_.Grab();
+      } while (!PausedShown(screen_) && !TitleShown(screen_));
+      if (PausedShown(screen_)) {
+        Tap(XK_Escape);
+        ASSERT_TRUE(WaitFor(TitleShown)) << "Escape while paused ends the game";
+        return;
+      }
+    }
+    FAIL() << "no game paused";
+  }
+
+  // Starts the next game and waits until it stands paused after Get Ready.
+  pilot::World StartPausedGame() {
+    const pilot::World game(randomState_);
+    Tap(XK_space);
+    const pilot::Route route;
+    // Get Ready first covers the zorp and then leaves it at its start, paused.
+    EXPECT_TRUE(WaitFor(
+        [&](const ScreenImage& s) {
+          const std::optional<Ticks> head = ReadHead(s, route, -8, 40);
+          return PausedShown(s) && head && head->lo <= 0 && head->hi >= 0 && head->hi < 8;
+        },
+        true))
+        << "the game coming out of Get Ready paused";
+    return game;
   }
 
   TempDir dir_;
   std::string program_;
   Display* display_ = nullptr;
+  ScreenImage screen_{nullptr};
   pid_t pid_ = 0;
+  int randomState_ = 0;
+  std::vector<KeySym> held_;
+
+  friend class Autopilot;
 };
 
-// Screen positions of the title screen's texts: the play area starts at
-// (4, 44).
-constexpr Rgb MAGENTA{255, 128, 255}, ORANGE{255, 128, 0}, GREEN{0, 255, 0}, YELLOW{255, 255, 0},
-    CYAN{128, 255, 255}, WHITE{255, 255, 255};
+int Count(const pilot::World& world, pilot::Happening what) {
+  return static_cast<int>(std::count_if(world.events.begin(), world.events.end(),
+                                        [what](const pilot::Event& e) { return e.what == what; }));
+}
 
-bool TitleShown(const Screen& s) {
-  return s.Count(100, 44 + 428, 700, 44 + 452, MAGENTA) > 50 &&
-         s.Count(100, 44 + 326, 700, 44 + 350, ORANGE) > 50;
+bool NeedsSteps(pilot::Happening what) {
+  return what == pilot::Happening::NumberEaten || what == pilot::Happening::StarEaten ||
+         what == pilot::Happening::StarShown;
+}
+
+constexpr KeySym ARROWS[] = {XK_Up, XK_Right, XK_Down, XK_Left};
+
+// Drives a game that stands paused at its start: eats numbers and the star
+// along routes the planner finds, then runs into a wall.
+class Autopilot {
+ public:
+  Autopilot(Play& play, pilot::World world) : play_(play), world_(std::move(world)) {}
+
+  const pilot::World& World() const { return world_; }
+  int steps = 0, runs = 0, lateRuns = 0;
+
+  void Fly(int numbers) {
+    for (;;) {
+      // A corner the head may or may not have reached: one step more.
+      while ((hi_ / CELL_TICKS) * CELL_TICKS > lo_) ASSERT_NO_FATAL_FAILURE(Step());
+      while (route_.Decided() * CELL_TICKS <= lo_) route_.Decide(route_.Leaving(route_.Decided()));
+      world_.RunTo(route_, lo_);
+      ASSERT_FALSE(world_.over) << "the zorp died at tick " << world_.tick;
+      for (const pilot::Event& e : world_.events) {
+        if (e.what == pilot::Happening::NumberEaten || e.what == pilot::Happening::StarEaten) {
+          if (e.tick > lastEat_) sighted_ = false;
+          lastEat_ = std::max(lastEat_, e.tick);
+        }
+      }
+      const bool die = Count(world_, pilot::Happening::NumberEaten) >= numbers &&
+                       Count(world_, pilot::Happening::StarEaten) >= 1;
+      const int from = route_.Decided();
+      const pilot::Plan plan = pilot::PlanRoute(world_, route_, from, die);
+      ASSERT_TRUE(plan.found) << "no way on from tick " << lo_ << Where();
+      pilot::Route planned = route_;
+      for (int d : plan.leaving) planned.Decide(d);
+      // The first turn, and the first tick the game must be stepped into.
+      int turn = -1;
+      for (int c = from; c < planned.Decided() && turn < 0; ++c) {
+        if (planned.Leaving(c) != planned.Leaving(c - 1)) turn = c;
+      }
+      pilot::World ahead = world_;
+      ahead.RunTo(planned, die ? plan.goalTick - 1 : plan.goalTick);
+      int event = INT32_MAX;
+      for (size_t i = world_.events.size(); i < ahead.events.size(); ++i) {
+        if (NeedsSteps(ahead.events[i].what)) event = std::min(event, ahead.events[i].tick - 1);
+      }
+      if (turn == from && lo_ >= (turn - 1) * CELL_TICKS) {
+        ASSERT_NO_FATAL_FAILURE(Step(ARROWS[planned.Leaving(turn)]));
+        route_.Decide(planned.Leaving(turn));
+        continue;
+      }
+      if (die && turn < 0 && event == INT32_MAX) {
+        // Straight on into the wall.
+        play_.Tap(XK_space);
+        ASSERT_TRUE(play_.WaitFor(NameEntryShown)) << "the zorp dying into the hall of fame";
+        route_ = planned;
+        world_.RunTo(route_, plan.goalTick);
+        return;
+      }
+      // Free running needs the head in plain sight, past the popups. It
+      // stops well past the corner before a turn (which may be a turn too,
+      // where readings blur), earlier by as late as pauses have been coming.
+      const bool popup = !sighted_ || lo_ < lastEat_ + POPUP_TICKS / 4;
+      int trigger = INT32_MAX;
+      if (turn >= 0) trigger = (turn - 1) * CELL_TICKS + 10 - lateness_;
+      // A way that leads nowhere yet is planned again before its end.
+      if (plan.wander) trigger = std::min(trigger, plan.goalTick - 2 * CELL_TICKS - lateness_);
+      if (event - hi_ > 2 * EVENT_LEAD) {
+        trigger = std::min(trigger, event - EVENT_LEAD - lateness_);
+      }
+      const bool stepNow = popup || event - hi_ <= 2 * EVENT_LEAD || trigger <= hi_ + 4;
+      if (stepNow) {
+        ASSERT_NO_FATAL_FAILURE(Step());
+      } else {
+        ASSERT_NO_FATAL_FAILURE(Run(trigger));
+      }
+    }
+  }
+
+ private:
+  // The popup of an item eaten lies over the head for this long at most.
+  static constexpr int POPUP_TICKS = 125;
+  // Free running stops this many ticks before an item is eaten or comes on.
+  static constexpr int EVENT_LEAD = 60;
+
+  // One tick: Left Alt waits while Space resumes; the next tick pauses.
+  void Step(std::optional<KeySym> hold = std::nullopt) {
+    ASSERT_TRUE(PausedShown(play_.screen_));
+    const ScreenImage before = play_.screen_;
+    const pilot::Spot head = route_.At(hi_);
+    const int x = 4 + head.x / 2, y = 44 + head.y / 2;
+    if (hold) play_.Key(*hold, true);
+    play_.Tap(XK_Alt_L);
+    play_.Tap(XK_space);
+    ASSERT_TRUE(play_.WaitFor(
+        [&](const ScreenImage& s) {
+          return PausedShown(s) && s.Differs(before, {x - 12, y - 12, x + 36, y + 36});
+        },
+        true, {LABEL, {x - 64, y - 64, x + 88, y + 88}}))
+        << "one tick at " << lo_;
+    if (hold) play_.Key(*hold, false);
+    ++steps;
+    ++lo_;
+    ++hi_;
+    Sight();
+  }
+
+  // Runs free until the head is seen at the trigger, then pauses.
+  void Run(int trigger) {
+    const int start = lo_;
+    const pilot::World before = world_;
+    play_.Tap(XK_space);
+    int seen = lo_;
+    bool lost = true;
+    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    for (;;) {
+      ASSERT_LT(std::chrono::steady_clock::now(), end) << "the head never reached tick " << trigger;
+      // Near where the head was last seen; all over when it was lost.
+      const pilot::Spot last = route_.At(seen);
+      const int x = 4 + last.x / 2, y = 44 + last.y / 2;
+      play_.screen_.Grab(lost ? std::vector<Box>{}
+                              : std::vector<Box>{{x - 120, y - 120, x + 144, y + 144}});
+      const std::optional<Ticks> head = ReadHead(play_.screen_, route_, seen - 6, seen + 3000);
+      lost = !head;
+      if (head) {
+        seen = head->lo;
+        if (seen >= trigger) break;
+      }
+    }
+    play_.Tap(XK_p);
+    ASSERT_TRUE(play_.WaitFor(PausedShown, true));
+    const std::optional<Ticks> head = ReadHead(play_.screen_, route_, seen - 6, seen + 3000);
+    ASSERT_TRUE(head) << "the head after running free to " << trigger << Where();
+    lo_ = head->lo;
+    hi_ = head->hi;
+    sighted_ = true;
+    ++runs;
+    if (lo_ > trigger + 40) ++lateRuns;
+    lateness_ = std::max({0, lateness_ * 3 / 4, lo_ - trigger + 4});
+    ASSERT_NO_FATAL_FAILURE(SeeStarsCameOn(before, start));
+  }
+
+  // For a failure: the state of play, and the screen kept in a file.
+  std::string Where() const {
+    std::ostringstream text;
+    const pilot::Cell head = route_.CornerCell(hi_ / CELL_TICKS);
+    text << " (ticks " << lo_ << ".." << hi_ << ", corner " << hi_ / CELL_TICKS << " at ("
+         << head.column << "," << head.row << ") heading " << route_.Heading(hi_) << ", number at ("
+         << world_.number.cell.column << "," << world_.number.cell.row << ") "
+         << world_.number.value << ", star " << (world_.star.delay ? "hidden" : "at (")
+         << world_.star.cell.column << "," << world_.star.cell.row << "), " << world_.events.size()
+         << " events";
+    const std::string shot =
+        std::filesystem::temp_directory_path() / ("zorp-play-" + std::to_string(getpid()) + ".ppm");
+    if (play_.screen_.SaveAs(shot)) text << ", screen in " << shot;
+    return text.str() + ")";
+  }
+
+  // Narrows the ticks the head may be at to what the screen shows.
+  void Sight() {
+    sighted_ = false;
+    const std::optional<Ticks> head = ReadHead(play_.screen_, route_, lo_ - 6, hi_ + 6);
+    // Right before an item or a wall, and under the popup of an item just
+    // eaten, the head may not show.
+    if (!head) return;
+    const bool popup = lo_ < lastEat_ + POPUP_TICKS;
+    if (popup && (head->lo > hi_ || head->hi < lo_)) return;
+    lo_ = std::max(lo_, head->lo);
+    hi_ = std::min(hi_, head->hi);
+    ASSERT_LE(lo_, hi_) << "the head is not where the route has it" << Where();
+    sighted_ = true;
+  }
+
+  // A star that came on while the game ran free saw the cells the zorp
+  // marked in the last frame drawn, some ticks before: the screen tells
+  // which of the places that gives it took.
+  void SeeStarsCameOn(const pilot::World& before, int start) {
+    pilot::World probe = before;
+    probe.RunTo(route_, hi_);
+    for (const pilot::Event& e : probe.events) {
+      if (e.what != pilot::Happening::StarShown || e.tick <= start) continue;
+      pilot::World at = before;
+      at.RunTo(route_, e.tick - 1);
+      std::map<int, pilot::Cell> places;
+      for (int saw = std::max(start, e.tick - 14); saw < e.tick; ++saw) {
+        places[saw] = at.StarPlacement(route_, saw).first;
+      }
+      for (const auto& [saw, cell] : places) {
+        if (StarShownAt(play_.screen_, cell)) {
+          world_ = before;
+          world_.starSaw[e.tick] = saw;
+          return;
+        }
+      }
+      FAIL() << "the star that came on at tick " << e.tick << " is nowhere expected";
+    }
+  }
+
+  Play& play_;
+  pilot::World world_;
+  pilot::Route route_;
+  int lo_ = 0, hi_ = 0;  // the game stands paused after a tick in between
+  int lastEat_ = -POPUP_TICKS;
+  bool sighted_ = true;  // the head showed after the last tick
+  int lateness_ = 0;     // ticks a pause came after it was asked for, lately
+};
+
+// The throwaway game must leave the number off the zorp's row; 0 if not.
+int AfterThrowawayGame(int seed) {
+  const pilot::World w(SeededState(seed));
+  return w.number.cell.row == 11 ? 0 : w.randomState;
+}
+
+// The hall of fame the tests start from: a game scoring nothing does not
+// enter it.
+std::vector<Rank> LowRanks() {
+  std::vector<Rank> ranks;
+  for (int i = 0; i < 10; ++i) ranks.push_back({9000 - 1000 * i, "LOW"});
+  ranks.back().score = 0;
+  return ranks;
+}
+
+// A seed whose second game eats its number on the first tick (the number
+// lies under the zorp's start) and then runs left into the wall at tick 720
+// without meeting the next number.
+bool EatsFirstThenMeetsTheWall(pilot::World& w) {
+  w.RunTo(pilot::Route(), 15 * CELL_TICKS);
+  return w.events.size() == 2 && w.events[0].what == pilot::Happening::NumberEaten &&
+         w.events[0].tick == 1 && w.events[1].what == pilot::Happening::Wall;
+}
+
+int SeedForAShortGame() {
+  for (int seed = 1;; ++seed) {
+    const int state = AfterThrowawayGame(seed);
+    pilot::World w(state);
+    if (state != 0 && EatsFirstThenMeetsTheWall(w)) return seed;
+  }
+}
+
+// The game the planner plays when every pause comes in time: its length
+// in ticks, or 0 if it fails to eat the numbers and the star and die.
+int PlannedGameTicks(pilot::World w, int numbers) {
+  pilot::Route route;
+  for (int plans = 0; plans < 40; ++plans) {
+    const bool die = Count(w, pilot::Happening::NumberEaten) >= numbers &&
+                     Count(w, pilot::Happening::StarEaten) >= 1;
+    const int from = route.Decided();
+    const pilot::Plan plan = pilot::PlanRoute(w, route, from, die);
+    if (!plan.found) return 0;
+    for (int d : plan.leaving) route.Decide(d);
+    w.RunTo(route, plan.goalTick);
+    if (w.over) return die && w.events.back().what == pilot::Happening::Wall ? w.tick : 0;
+  }
+  return 0;
+}
+
+// Of the first seeds whose star comes on early, the one with the shortest
+// planned game.
+int SeedForAScoringGame(int numbers) {
+  int best = 0, bestTicks = 0;
+  for (int seed = 1, tried = 0; tried < 8; ++seed) {
+    const int state = AfterThrowawayGame(seed);
+    if (state == 0 || pilot::World(state).star.delay > 1500) continue;
+    ++tried;
+    const int ticks = PlannedGameTicks(pilot::World(state), numbers);
+    if (ticks != 0 && (best == 0 || ticks < bestTicks)) {
+      best = seed;
+      bestTicks = ticks;
+    }
+  }
+  return best;
 }
 
 TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
-  // A hall of fame of low scores, so that even a game without points enters
-  // it (below the 0 at rank 6).
-  std::string seeded;
-  for (int i = 0; i < 10; ++i) seeded += std::to_string(50 - 10 * i) + "\r\nLOW\r\n";
-  std::ofstream(dir_ / "scores.dat", std::ios::binary) << seeded;
-  Start();
+  const int seed = SeedForAShortGame();
+  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  Start(seed);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
+  EXPECT_GT(screen_.Count({6, 8, 120, 40}, GREEN), 20) << "the best score, top left, in green";
+  EXPECT_GT(screen_.Count({4, 44 + 56, 796, 44 + 80}, YELLOW), 50) << "the first rank";
 
-  // The loading screen and intro; Space skips the intro.
-  std::this_thread::sleep_for(1500ms);
-  Key(XK_space);
-  ASSERT_TRUE(WaitFor(TitleShown)) << "the title screen with its texts in their colours";
-  {
-    Screen screen(display_);
-    screen.Grab();
-    EXPECT_GT(screen.Count(6, 8, 120, 40, GREEN), 20) << "the best score, top left, in green";
-    EXPECT_GT(screen.Count(4, 44 + 56, 796, 44 + 80, YELLOW), 50) << "the first rank";
-  }
-
-  // A game: Get Ready, then the zorp runs left; pause and resume.
-  Key(XK_space);
-  std::this_thread::sleep_for(2600ms);
-  auto pausedLabel = [](const Screen& s) { return s.Count(330, 44 + 306, 480, 44 + 332, WHITE); };
-  Screen before(display_);
-  before.Grab();
-  const int whiteBefore = pausedLabel(before);
-  Key(XK_p);
-  EXPECT_TRUE(WaitFor([&](const Screen& s) { return pausedLabel(s) > whiteBefore + 40; }, 3000ms))
-      << "PAUSED shows";
-  Key(XK_p);
-  EXPECT_TRUE(WaitFor([&](const Screen& s) { return pausedLabel(s) < whiteBefore + 40; }, 3000ms))
-      << "and goes";
-
-  // Up into the top wall: death, Game Over, then the hall of fame.
-  Key(XK_Up, 100ms);
-  ASSERT_TRUE(WaitFor(
-      [](const Screen& s) { return s.Count(4, 44 + 356, 796, 44 + 380, CYAN) > 50; }, 20000ms))
-      << "CONGRATULATIONS";
-  for (KeySym k : {XK_e, XK_2, XK_e, XK_BackSpace, XK_E}) Key(k);
-  Key(XK_Return);
+  ASSERT_NO_FATAL_FAILURE(PauseAGameAway());
+  pilot::World expected = StartPausedGame();
+  ASSERT_TRUE(EatsFirstThenMeetsTheWall(expected)) << "not the game chosen: a throwaway game "
+                                                      "ran into the wall before it paused";
+  // P resumes: the zorp eats the number lying under it in the first tick,
+  // runs left into the wall, and the score enters the hall of fame.
+  Tap(XK_p);
+  ASSERT_TRUE(WaitFor([](const ScreenImage& s) { return !PausedShown(s); })) << "PAUSED goes";
+  ASSERT_TRUE(WaitFor(NameEntryShown)) << "CONGRATULATIONS";
+  for (KeySym k : {XK_e, XK_2, XK_e, XK_BackSpace, XK_E, XK_Return}) Tap(k);
   ASSERT_TRUE(WaitFor(TitleShown));
-  Key(XK_Escape);
+  Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
 
-  std::string expected;
-  for (int i = 0; i < 10; ++i) {
-    const int score = i < 6 ? 50 - 10 * i : i == 6 ? 0 : 50 - 10 * (i - 1);
-    expected += std::to_string(score) + "\r\n" + (i == 6 ? "E2E" : "LOW") + "\r\n";
-  }
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), expected);
+  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
+      << "scored " << expected.score;
   EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
-TEST_F(Play, ClosingTheSessionSavesTheHallOfFame) {
-  Start();
-  std::this_thread::sleep_for(1500ms);
-  Key(XK_Escape);
+TEST_F(Play, ASteeredGameScoresByTheRules) {
+  constexpr int NUMBERS = 3;
+  const int seed = SeedForAScoringGame(NUMBERS);
+  ASSERT_NE(seed, 0);
+  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  Start(seed);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
+  ASSERT_NO_FATAL_FAILURE(PauseAGameAway());
+  Autopilot pilot(*this, StartPausedGame());
+  ASSERT_NO_FATAL_FAILURE(pilot.Fly(NUMBERS));
+  const pilot::World& game = pilot.World();
+  std::ostringstream story;
+  story << "seed " << seed << ", " << pilot.steps << " steps, " << pilot.runs << " runs ("
+        << pilot.lateRuns << " late):";
+  for (const pilot::Event& e : game.events) {
+    story << " [" << static_cast<int>(e.what) << " at " << e.tick << " (" << e.cell.column << ","
+          << e.cell.row << ") " << e.points << "]";
+  }
+  RecordProperty("story", story.str());
+  std::printf("%s\n", story.str().c_str());
+  EXPECT_GE(Count(game, pilot::Happening::NumberEaten), NUMBERS);
+  EXPECT_GE(Count(game, pilot::Happening::StarEaten), 1);
+  for (KeySym k : {XK_p, XK_i, XK_l, XK_o, XK_t, XK_Return}) Tap(k);
   ASSERT_TRUE(WaitFor(TitleShown));
+  Tap(XK_Escape);
+  EXPECT_EQ(Exit(), 0);
+  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), game.score, "PILOT")))
+      << story.str();
+}
+
+struct Outcome {
+  int exit;
+  std::string out, err;
+};
+
+// Runs the program with the arguments to its end, without a display.
+Outcome RunProgram(std::vector<std::string> args) {
+  const TempDir dir;
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, (dir / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, (dir / "err").c_str(), O_WRONLY | O_CREAT, 0600);
+  std::string program = ZORP_PROGRAM;
+  std::vector<char*> argv{program.data()};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  char* envp[] = {nullptr};
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, program.c_str(), &files, nullptr, argv.data(), envp) == 0) {
+    waitpid(pid, &status, 0);
+  }
+  posix_spawn_file_actions_destroy(&files);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(dir / "out"),
+          ReadBytes(dir / "err")};
+}
+
+TEST(PlayOptions, TheSeedIsAnIntegerOrRefused) {
+  const Outcome help = RunProgram({"--help"});
+  EXPECT_EQ(help.exit, 0);
+  EXPECT_NE(help.out.find("--seed N"), std::string::npos) << help.out;
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--seed"},
+                                             {"--seed", "abc"},
+                                             {"--seed", "12x"},
+                                             {"--seed", ""},
+                                             {"--seed", "99999999999"},
+                                             {"--seed", "1.5"},
+                                             {"--window", "--seed"}}) {
+    const Outcome refused = RunProgram(bad);
+    EXPECT_EQ(refused.exit, 2) << bad.back();
+    EXPECT_NE(refused.err.find("Usage: zorp"), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out, "");
+  }
+}
+
+TEST_F(Play, ClosingTheSessionSavesTheHallOfFame) {
+  Start(1);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
   kill(pid_, SIGTERM);
   EXPECT_EQ(Exit(), 0);
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat").substr(0, 28), "500000\r\nQUILLMOOR SOFTWARE\r\n");
+  std::vector<Rank> defaults;
+  for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
+  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(defaults));
+  EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
 }  // namespace
