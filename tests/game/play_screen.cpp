@@ -86,12 +86,12 @@ std::optional<Ticks> ReadHead(const ScreenImage& s, const pilot::Route& route, i
   const int corner = (seen->lo + CELL_TICKS / 2) / CELL_TICKS * CELL_TICKS;
   const bool turn = route.Heading(corner) != route.Heading(corner + 1);
   if (!turn || seen->lo > corner + 3 || seen->hi < corner - 4) {
-    return Ticks{seen->lo - 1, seen->hi + 1};
+    return Ticks{seen->lo - 3, seen->hi + 3};
   }
   if (const std::optional<Ticks> after = Matches(s, route, corner + 6, corner + CELL_TICKS)) {
-    return Ticks{after->lo - 4, after->hi + 1};
+    return Ticks{after->lo - 5, after->hi + 3};
   }
-  return Ticks{seen->lo - 1, std::max(seen->hi + 1, corner + 7)};
+  return Ticks{seen->lo - 3, std::max(seen->hi + 3, corner + 8)};
 }
 
 // Yellow star points inside the cell.

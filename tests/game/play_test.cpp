@@ -289,7 +289,12 @@ class Autopilot {
       const bool die = Count(world_, pilot::Happening::NumberEaten) >= numbers &&
                        Count(world_, pilot::Happening::StarEaten) >= 1;
       const int from = route_.Decided();
-      const pilot::Plan plan = pilot::PlanRoute(world_, route_, from, die);
+      // The way set may end the game already (a turn into the wall made).
+      pilot::World set = world_;
+      set.RunTo(route_, from * CELL_TICKS);
+      ASSERT_TRUE(!set.over || die) << "the zorp dies at tick " << set.tick << Where();
+      const pilot::Plan plan = set.over ? pilot::Plan{from, {}, set.tick, true, false}
+                                        : pilot::PlanRoute(world_, route_, from, die);
       ASSERT_TRUE(plan.found) << "no way on from tick " << lo_ << Where();
       pilot::Route planned = route_;
       for (int d : plan.leaving) planned.Decide(d);
@@ -407,9 +412,15 @@ class Autopilot {
     text << " (ticks " << lo_ << ".." << hi_ << ", corner " << hi_ / CELL_TICKS << " at ("
          << head.column << "," << head.row << ") heading " << route_.Heading(hi_) << ", number at ("
          << world_.number.cell.column << "," << world_.number.cell.row << ") "
-         << world_.number.value << ", star " << (world_.star.delay ? "hidden" : "at (")
-         << world_.star.cell.column << "," << world_.star.cell.row << "), " << world_.events.size()
-         << " events";
+         << world_.number.value << ", star ";
+    if (world_.star.delay == 0) {
+      text << "at (" << world_.star.cell.column << "," << world_.star.cell.row << ")";
+    } else {
+      text << "hidden";
+    }
+    text << ", events:";
+    for (const pilot::Event& e : world_.events)
+      text << " " << static_cast<int>(e.what) << "@" << e.tick;
     const std::string shot =
         std::filesystem::temp_directory_path() / ("zorp-play-" + std::to_string(getpid()) + ".ppm");
     if (play_.screen_.SaveAs(shot)) text << ", screen in " << shot;
