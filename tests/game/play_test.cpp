@@ -67,6 +67,8 @@ using namespace onscreen;
 
 // Generous: a loaded machine only makes the game slower.
 constexpr auto PATIENCE = 30s;
+// Six frame periods of the game's 60 Hz.
+constexpr auto SETTLED = 100ms;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -170,15 +172,19 @@ class Play : public testing::Test {
   }
 
   // Waits until the screen shows what until looks for; false after a long
-  // while without it. A screen standing still is grabbed twice alike first:
-  // a grab may catch a frame half put on the screen.
+  // while without it. A screen standing still must first stay the same for
+  // a few frame periods: on a busy machine a frame may show for a while
+  // before it is whole (rows at the bottom still from the frame before), and
+  // the frame that completes it changes the screen again.
   bool WaitFor(const std::function<bool(const ScreenImage&)>& until, bool still = false,
                const std::vector<Box>& parts = {}) {
-    const auto end = std::chrono::steady_clock::now() + PATIENCE;
+    const auto start = std::chrono::steady_clock::now();
     ScreenImage last = screen_;
-    while (std::chrono::steady_clock::now() < end) {
+    auto changed = start;
+    for (auto now = start; now < start + PATIENCE; now = std::chrono::steady_clock::now()) {
       screen_.Grab(parts);
-      if (until(screen_) && (!still || screen_.Same(last, parts))) return true;
+      if (!screen_.Same(last, parts)) changed = now;
+      if (until(screen_) && (!still || now - changed >= SETTLED)) return true;
       last = screen_;
       std::this_thread::sleep_for(parts.empty() ? 5ms : 1ms);
     }
