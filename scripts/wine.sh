@@ -26,3 +26,12 @@ prepare_wine_prefix() {
     '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' >"$settings"
   wine regedit /S "$(winepath -w "$settings")"
 }
+
+# start_wine_session starts the prefix's wineserver (it stays a minute past
+# the last program) and Wine's own services with their output going nowhere.
+# Started by the first test instead, the services would hold that test's
+# output pipes open, and ctest would wait for them until its timeout.
+start_wine_session() {
+  wineserver -p60
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
