@@ -57,7 +57,7 @@ fi
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig:/usr/$host/lib/pkgconfig"
 export CC="$host-gcc-posix" AR="$host-ar" RANLIB="$host-ranlib" CFLAGS="-O2"
 for package in "${packages[@]}"; do
-  echo "windows-deps: building $package for $host"
+  echo "windows-deps: building $package for $host" >&2
   source_dir=$(find "$work/src" -mindepth 1 -maxdepth 1 -type d -name "$package-*")
   if ! (cd "$source_dir" &&
     ./configure --host="$host" --prefix="$prefix" --disable-shared --enable-static \
