@@ -242,10 +242,13 @@ TEST_F(PngTest, ChunksClaimingAGigabyteCostLittleMemory) {
     Bytes bad = testpng::WithChunk(png, type, {'k', 'e', 'y', 0, 'x'}, 0x3FFFFFF0u);
     const testplatform::MemoryCost cost =
         testplatform::MeasurePeakMemory([&bad] { return static_cast<bool>(Load(std::move(bad))); });
-    ASSERT_GE(cost.peakBytes, 0) << "not measured";
     EXPECT_FALSE(cost.result);
+    if (!testplatform::CanMeasurePeakMemory()) continue;
+    ASSERT_GE(cost.peakBytes, 0) << "not measured";
     EXPECT_LT(cost.peakBytes, 16 << 20);
   }
+  if (!testplatform::CanMeasurePeakMemory())
+    GTEST_SKIP() << "the peak of memory cannot be measured here";
 }
 
 TEST_F(PngTest, ChunksThatDoNotChangeThePixelsAreSkipped) {

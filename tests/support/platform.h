@@ -25,7 +25,9 @@ bool PermissionBitsApply();
 // Makes a named pipe (a FIFO) at path; false where the file system has none.
 bool MakeNamedPipe(const std::string& path);
 
-// How far the peak of the address space rose while run ran (-1 when it
+// Whether MeasurePeakMemory measures; where not, it only runs.
+bool CanMeasurePeakMemory();
+// How far the peak of the address space rose while run ran (-1 when that
 // could not be measured), and what run returned.
 struct MemoryCost {
   int64_t peakBytes = -1;

@@ -35,6 +35,8 @@ bool PermissionBitsApply() { return geteuid() != 0; }
 
 bool MakeNamedPipe(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
 
+bool CanMeasurePeakMemory() { return true; }
+
 // run goes in a child process, so that what this process mapped before does
 // not hide the peak.
 MemoryCost MeasurePeakMemory(const std::function<bool()>& run) {
