@@ -5,6 +5,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #define WIN32_LEAN_AND_MEAN
@@ -28,6 +29,27 @@ std::string StatPath(std::string path) {
   return path;
 }
 
+struct ErrorPair {
+  DWORD windows;
+  int posix;
+};
+
+constexpr ErrorPair ERRORS[] = {
+    {ERROR_FILE_NOT_FOUND, ENOENT},    {ERROR_PATH_NOT_FOUND, ENOENT},
+    {ERROR_INVALID_NAME, ENOENT},      {ERROR_ACCESS_DENIED, EACCES},
+    {ERROR_SHARING_VIOLATION, EACCES}, {ERROR_LOCK_VIOLATION, EACCES},
+    {ERROR_WRITE_PROTECT, EROFS},      {ERROR_ALREADY_EXISTS, EEXIST},
+    {ERROR_FILE_EXISTS, EEXIST},       {ERROR_NOT_SAME_DEVICE, EXDEV},
+    {ERROR_DISK_FULL, ENOSPC},         {ERROR_HANDLE_DISK_FULL, ENOSPC},
+};
+
+int ErrnoOf(DWORD error) {
+  for (const ErrorPair& pair : ERRORS) {
+    if (pair.windows == error) return pair.posix;
+  }
+  return EIO;
+}
+
 }  // namespace
 
 bool StatEntry(const std::string& path, EntryInfo& info) {
@@ -46,9 +68,12 @@ bool ChangeMode(const std::string& path, int mode) { return _chmod(path.c_str(),
 
 bool MakeDir(const std::string& path, int) { return _mkdir(path.c_str()) == 0; }
 
-// The C runtime's rename refuses an existing target.
+// The C runtime's rename refuses an existing target. MoveFileExA sets no
+// errno, and callers report errno as the reason.
 bool RenameEntry(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  errno = ErrnoOf(GetLastError());
+  return false;
 }
 
 void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }

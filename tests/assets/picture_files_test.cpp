@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -370,7 +371,7 @@ double TileHue(const Cell& cell) {
       ++count;
     }
   }
-  const double hue = std::atan2(std::sqrt(3.0) * (g - b), 2 * r - g - b) * 180 / M_PI;
+  const double hue = std::atan2(std::sqrt(3.0) * (g - b), 2 * r - g - b) * 180 / std::numbers::pi;
   return hue < -60 ? hue + 360 : hue;
 }
 

@@ -1,21 +1,21 @@
 #include "game/game_files.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "stream/file_system.h"
+#include "tests/support/platform.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-bool RunningAsRoot() { return geteuid() == 0; }
+// The reason a save gives when a directory stands where a file goes.
+std::string DirectoryInTheWay() { return std::strerror(testplatform::DirectoryInTheWayError()); }
 
 // A file whose reads fail once the first `good` bytes are read, as a bad
 // sector or a vanished network share would.
@@ -90,13 +90,14 @@ TEST(GameFiles, WhatCannotBeReadAsAFileCountsAsMissing) {
   EXPECT_EQ(flag, 7);
 
   // A pipe nobody writes to would hold the game up at start.
-  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
-  EXPECT_FALSE(LoadTable(dir / "pipe", table));
+  if (testplatform::MakeNamedPipe(dir / "pipe")) {
+    EXPECT_FALSE(LoadTable(dir / "pipe", table));
+  }
 
   WriteFileBytes(dir / "file", Written(TableOf(100)));
   ASSERT_TRUE(LoadTable(dir / "file", table));
   EXPECT_EQ(table.rankScores, TableOf(100).rankScores);
-  if (!RunningAsRoot()) {
+  if (testplatform::PermissionBitsApply()) {
     fs::permissions(dir / "file", fs::perms::none);
     EXPECT_FALSE(LoadTable(dir / "file", table)) << "no permission to read";
   }
@@ -128,7 +129,7 @@ TEST(GameFiles, AFailedSaveSaysWhyOnceAndKeepsTheOldFile) {
   // A directory where the temporary file goes is someone's: it stays.
   fs::create_directory(temporary);
   EXPECT_EQ(SaveTableSaying(path, TableOf(200), saved),
-            "zorp: could not save " + path + ": Is a directory\n");
+            "zorp: could not save " + path + ": " + DirectoryInTheWay() + "\n");
   EXPECT_FALSE(saved);
   EXPECT_EQ(ReadFileBytes(path), kept);
   EXPECT_TRUE(fs::is_directory(temporary));
@@ -148,7 +149,7 @@ TEST(GameFiles, AFailedSaveSaysWhyOnceAndKeepsTheOldFile) {
   const std::string blocked = dir / "blocked";
   fs::create_directory(blocked);
   EXPECT_EQ(SaveTableSaying(blocked, TableOf(400), saved),
-            "zorp: could not save " + blocked + ": Is a directory\n");
+            "zorp: could not save " + blocked + ": " + DirectoryInTheWay() + "\n");
   EXPECT_FALSE(saved);
   EXPECT_TRUE(fs::is_directory(blocked));
   EXPECT_FALSE(fs::exists(fs::symlink_status(blocked + ".tmp")));
@@ -157,10 +158,10 @@ TEST(GameFiles, AFailedSaveSaysWhyOnceAndKeepsTheOldFile) {
   const String before = CurrentDirectory();
   ASSERT_EQ(ChangeDirectory(String::FromBytes(dir.path())), 1);
   EXPECT_EQ(SaveTableSaying("blocked", TableOf(400), saved),
-            "zorp: could not save " + blocked + ": Is a directory\n");
+            "zorp: could not save " + blocked + ": " + DirectoryInTheWay() + "\n");
   ChangeDirectory(before);
 
-  if (!RunningAsRoot()) {
+  if (testplatform::PermissionBitsApply()) {
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(SaveTableSaying(path, TableOf(500), saved),
               "zorp: could not save " + path + ": Permission denied\n");

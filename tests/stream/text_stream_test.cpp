@@ -9,6 +9,7 @@
 #include "stream/bank_stream.h"
 #include "stream/load_save.h"
 #include "stream/memory_stream.h"
+#include "tests/support/platform.h"
 #include "tests/support/stdin_from_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -120,9 +121,8 @@ TEST(TextStream, FactoryOpensFilesInTheProtocolsEncoding) {
 }
 
 TEST(StandardStream, PrintsAndReadsLinesAsUtf8) {
-  testing::internal::CaptureStdout();
-  PrintLine(u"h\u00E9llo");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "h\xC3\xA9llo\r\n");
+  EXPECT_EQ(testplatform::CaptureStandardOutput([] { PrintLine(u"h\u00E9llo"); }),
+            "h\xC3\xA9llo\r\n");
   EXPECT_EQ(StandardStream()->Position(), -1);
   EXPECT_FALSE(StandardStream()->Eof());
 
