@@ -164,13 +164,15 @@ HGLRC NewContext(HDC dc) {
   return context;
 }
 
-// Gives the desktop its own mode back. The window is minimised when the
-// focus went elsewhere; one being destroyed is left alone.
+// Gives the desktop its own mode back. The window is minimised (and stops
+// waiting for the vertical blank) when the focus went elsewhere; one being
+// destroyed is left alone.
 void ReleaseScreen(GLDisplayRecord& record, bool minimise) {
   if (screenHolder != record.window) return;
   screenHolder = nullptr;
   ChangeDisplaySettingsA(nullptr, 0);
-  if (minimise) ShowWindow(record.window, SW_MINIMIZE);
+  if (!minimise) return;
+  ShowWindow(record.window, SW_MINIMIZE);
   SetSwapInterval(record, 0);
 }
 
