@@ -215,6 +215,32 @@ TEST_F(Win32DialogTest, FolderChooserStartsInTheFolderGiven) {
   EXPECT_EQ(GetFocus(), window);
 }
 
+TEST_F(Win32DialogTest, ThePumpGivesADialogsControlsTheirKeyboardHandling) {
+  // Tab moves between the controls only when the pump hands it to
+  // IsDialogMessage; else it would reach the edit box as a character.
+  const HWND form =
+      CreateWindowExA(WS_EX_CONTROLPARENT, "STATIC", "form", WS_POPUP | WS_VISIBLE, 300, 300, 200,
+                      100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER;
+  const HWND first = CreateWindowExA(0, "EDIT", "", style, 10, 10, 150, 20, form, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
+  const HWND second = CreateWindowExA(0, "EDIT", "", style, 10, 40, 150, 20, form, nullptr,
+                                      GetModuleHandleA(nullptr), nullptr);
+  SetForegroundWindow(form);
+  SetFocus(first);
+  ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(form))));
+  ASSERT_TRUE(XdoTool("key 38 key 23 key 53"));  // a, Tab, x
+  auto text = [](HWND edit) {
+    char shown[16] = {};
+    GetWindowTextA(edit, shown, sizeof shown);
+    return std::string(shown);
+  };
+  EXPECT_TRUE(PumpUntil([&] { return text(second) == "x"; })) << text(second);
+  EXPECT_EQ(text(first), "a");
+  EXPECT_EQ(GetFocus(), second);
+  DestroyWindow(form);
+}
+
 TEST_F(Win32DialogTest, ShellRefusesWhatIsNotThere) {
   EXPECT_EQ(OpenWithShell(Native(folder + "\\no such file.txt")), 0);
 }
