@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "system/chooser_text.h"
 #include "system/x11/x11_connection.h"
 #include "system/x11/x11_message_box.h"
 #include "system/x11/x11_system_driver.h"
@@ -127,45 +128,22 @@ String ChosenPath(const std::optional<std::string>& output) {
   return String::FromBytes(path);
 }
 
-struct FileFilter {
+// The choosers split their filter texts at "|" and new lines, and their
+// pattern lists at blanks.
+struct ChooserFilter {
   std::string name;
   std::vector<std::string> patterns;
 };
 
-std::vector<String> Split(const String& text, const String& separator) {
-  std::vector<String> parts;
-  for (int start = 0;;) {
-    const int at = text.Find(separator, start);
-    if (at < 0) {
-      parts.push_back(text.From(start));
-      return parts;
+std::vector<ChooserFilter> ChooserFilters(const String& extensions) {
+  std::vector<ChooserFilter> filters;
+  for (const FileFilter& filter : ParseFileFilters(extensions)) {
+    ChooserFilter chooser;
+    chooser.name = filter.name.Replace("|", " ").Replace("\n", " ").ToUtf8();
+    for (const String& pattern : filter.patterns) {
+      chooser.patterns.push_back(pattern.Replace(" ", "").ToUtf8());
     }
-    parts.push_back(text.Mid(start, at - start));
-    start = at + separator.Length();
-  }
-}
-
-// "Image Files:png,jpg;Text:txt" gives "Image Files" (*.png *.jpg) and
-// "Text" (*.txt); a text without ":" is one filter named "Files". Built as
-// the Windows filter list (names and pattern lists between NULs), then read
-// back in pairs; a name left without patterns is dropped.
-std::vector<FileFilter> ParseFilters(const String& extensions) {
-  std::vector<FileFilter> filters;
-  if (extensions.IsEmpty()) return filters;
-  const String nul = String::Chr(0);
-  String list = extensions.Find(":") < 0 ? "Files" + nul + "*." + extensions
-                                         : extensions.Replace(":", nul + "*.");
-  list = list.Replace(";", nul).Replace(",", ";*.");
-  const std::vector<String> fields = Split(list, nul);
-  for (size_t i = 0; i + 1 < fields.size(); i += 2) {
-    FileFilter filter;
-    // The choosers split their filter texts at these.
-    filter.name = fields[i].Replace("|", " ").Replace("\n", " ").ToUtf8();
-    // Blanks go: the choosers separate patterns with them.
-    for (const String& pattern : Split(fields[i + 1], ";")) {
-      filter.patterns.push_back(pattern.Replace(" ", "").ToUtf8());
-    }
-    filters.push_back(std::move(filter));
+    filters.push_back(std::move(chooser));
   }
   return filters;
 }
@@ -197,15 +175,13 @@ std::string Absolute(const std::string& path) {
 // The initial path as the chooser takes it: the folder made absolute, then
 // "/" and the file name (nothing after the "/" to open in the folder).
 std::string InitialFile(const String& initialPath) {
-  const std::string path = NativePath(initialPath);
-  if (path.empty()) return "";
-  const size_t slash = path.rfind('/');
-  const std::string dir =
-      slash == std::string::npos ? "" : path.substr(0, std::max<size_t>(slash, 1));
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string folder = Absolute(dir);
+  if (initialPath.IsEmpty()) return "";
+  const InitialPath parts = SplitInitialPath(initialPath, u'/');
+  // "/c.txt" lies in the root, not in the working directory.
+  const bool inRoot = parts.folder.IsEmpty() && NativePath(initialPath)[0] == '/';
+  std::string folder = Absolute(inRoot ? "/" : parts.folder.ToBytes());
   if (folder != "/") folder += "/";
-  return folder + name;
+  return folder + parts.name.ToBytes();
 }
 
 struct Chooser {
@@ -230,7 +206,7 @@ std::vector<std::string> ZenityFileArgs(const String& title, const String& exten
   if (const std::string file = InitialFile(initialPath); !file.empty()) {
     args.push_back("--filename=" + file);
   }
-  for (const FileFilter& filter : ParseFilters(extensions)) {
+  for (const ChooserFilter& filter : ChooserFilters(extensions)) {
     args.push_back("--file-filter=" + filter.name + " | " + Join(filter.patterns, " "));
   }
   return args;
@@ -248,7 +224,7 @@ std::vector<std::string> KdialogFileArgs(const String& title, const String& exte
   const std::string file = InitialFile(initialPath);
   args.push_back(file.empty() ? Absolute("") + "/" : file);
   std::vector<std::string> filters;
-  for (const FileFilter& filter : ParseFilters(extensions)) {
+  for (const ChooserFilter& filter : ChooserFilters(extensions)) {
     filters.push_back(Join(filter.patterns, " ") + "|" + filter.name);
   }
   if (!filters.empty()) args.push_back(Join(filters, "\n"));

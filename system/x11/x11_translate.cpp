@@ -7,6 +7,7 @@
 #include <array>
 
 #include "system/event.h"
+#include "system/modifier_keys.h"
 #include "system/polled_input.h"
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
@@ -21,40 +22,22 @@ struct HeldKey {
   int code = 0;
 };
 std::array<HeldKey, 256> heldKeys;
-int modifiers = 0;
 
 // The window the pointer is known to be inside, and the source it was entered with.
 Window trackedWindow = None;
 Ref<Object> trackedSource;
 
 void Post(int id, const Ref<Object>& source, int data, int x = 0, int y = 0) {
-  PostWindowEvent(id, source, data, modifiers, x, y, nullptr);
-}
-
-int ModifierBitOf(int code) {
-  switch (code) {
-    case KEY_LSHIFT:
-    case KEY_RSHIFT:
-      return MODIFIER_SHIFT;
-    case KEY_LCONTROL:
-    case KEY_RCONTROL:
-      return MODIFIER_CONTROL;
-    case KEY_LALT:
-    case KEY_RALT:
-      return MODIFIER_ALT;
-    case KEY_LSYS:
-    case KEY_RSYS:
-      return MODIFIER_SYSTEM;
-    default:
-      return 0;
-  }
+  PostWindowEvent(id, source, data, CurrentModifiers(), x, y, nullptr);
 }
 
 void RecomputeModifiers() {
-  modifiers = 0;
-  for (const HeldKey& key : heldKeys) {
-    if (key.down) modifiers |= ModifierBitOf(key.code);
-  }
+  SetCurrentModifiers(ModifiersWhere([](int code) {
+    for (const HeldKey& key : heldKeys) {
+      if (key.down && key.code == code) return true;
+    }
+    return false;
+  }));
 }
 
 bool IsNumericKeypadKeysym(KeySym keysym) {
@@ -105,7 +88,7 @@ void OnKeyPress(const XKeyEvent& event, const Ref<Object>& source) {
   HeldKey* held = HeldKeyOf(key.keycode);
   if (held && !held->down) {
     *held = {true, KeyCodeOf(key)};
-    if (ModifierBitOf(held->code)) RecomputeModifiers();
+    if (ModifierOfKey(held->code)) RecomputeModifiers();
     if (held->code) Post(EVENT_KEYDOWN, source, held->code);
   }
   // Auto-repeat types characters but never presses a key again.
@@ -117,7 +100,7 @@ void OnKeyRelease(const XKeyEvent& event, const Ref<Object>& source) {
   HeldKey* held = HeldKeyOf(key.keycode);
   int code = held && held->down ? held->code : KeyCodeOf(key);
   if (held) *held = {};
-  if (ModifierBitOf(code)) RecomputeModifiers();
+  if (ModifierOfKey(code)) RecomputeModifiers();
   if (code) Post(EVENT_KEYUP, source, code);
 }
 
@@ -242,5 +225,3 @@ void TranslateWindowMessage(const XEvent& event, const Ref<Object>& source) {
 }
 
 int KeyCodeOf(XKeyEvent& event) { return CodeOfKeycode(event.display, event.keycode, event.state); }
-
-int CurrentModifiers() { return modifiers; }

@@ -23,6 +23,3 @@ constexpr long X11_INPUT_EVENT_MASK = KeyPressMask | KeyReleaseMask | ButtonPres
 // its unshifted keysym, left and right modifiers told apart; 0 for keys that
 // have none.
 int KeyCodeOf(XKeyEvent& event);
-
-// The MODIFIER_ bits held now.
-int CurrentModifiers();

@@ -1,0 +1,31 @@
+#pragma once
+// The single place where the messages of Win32 windows become engine events.
+// The display drivers' window procedures call TranslateWindowMessage for every
+// message their windows get, before their own handling.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "runtime/object.h"
+
+// Emits at most one event for the message (plus the MouseEnter and MouseLeave
+// of the pointer tracking): keys as virtual-key codes with left and right
+// Shift, Control and Alt told apart and auto-repeat dropped, typed
+// characters, buttons with the mouse captured while one is held, wheel
+// notches, motion, activation as AppResume/AppSuspend and the close request
+// as AppTerminate. source is the events' source (null for the display
+// windows).
+void TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                            const Ref<Object>& source);
+
+// The engine's key code of a key message: its virtual-key code, except that
+// Shift, Control and Alt become their left or right codes (160..165) by the
+// scan code and the extended-key bit of lParam.
+int KeyCodeOfMessage(WPARAM wParam, LPARAM lParam);
+
+// Called by the pump before a message is dispatched: a Shift, Control, Alt or
+// Windows key message updates the held modifiers from the keyboard state, so
+// the event made from that very message carries them.
+void NoteModifierKeyMessage(const MSG& message);
