@@ -36,7 +36,7 @@ class audiodevice {
   void RefillDevice();
   // Clears running and returns once no tick is inside RefillDevice any more,
   // so that close can take the device apart under a timer that does not wait
-  // for its callback.
+  // for its callback. Never called from a tick.
   void StopRefills();
 
   static constexpr int FIRST_LEAD = 6;
