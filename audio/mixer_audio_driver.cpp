@@ -1,5 +1,7 @@
 #include "audio/mixer_audio_driver.h"
 
+#include <cstdio>
+
 #include "audio/mixer/mix.h"
 #include "runtime/program.h"
 
@@ -58,7 +60,12 @@ void StartMixerAudio() {
   static bool started = false;
   if (!FirstStart(started)) return;
   StartAudio();
-  if (MixOpen() == -1) return;
+  if (MixOpen() == -1) {
+    // Sound is optional, but a player who hears nothing should learn why.
+    const std::string& why = AudioDeviceFailure();
+    std::fprintf(stderr, "Sound is off: %s\n", why.empty() ? "no audio output" : why.c_str());
+    return;
+  }
   AddExitAction(MixShutdown);
   SetAudioDriver(New<TMixerAudioDriver>());
 }

@@ -45,5 +45,6 @@ class TMixerChannel : public TChannel {
 };
 
 // StartAudio, then opens the mixer's output device and installs the mixer
-// driver; without a device the silent driver stays. Once.
+// driver; without a device the silent driver stays, and one line on standard
+// error says why. Once.
 void StartMixerAudio();

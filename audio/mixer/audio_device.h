@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "audio/mixer/mixer.h"
 
@@ -29,10 +30,14 @@ class audiodevice {
   // Stops output and gives every active voice back. Safe to call twice.
   virtual void close() = 0;
 
-  // One refill tick. After an underrun the device stays silent for
-  // RESTART_TICKS ticks and then restarts with two more fragments of lead,
-  // up to MAX_LEAD.
+  // One refill tick; nothing while the device is not running. After an
+  // underrun the device stays silent for RESTART_TICKS ticks and then
+  // restarts with two more fragments of lead, up to MAX_LEAD.
   void RefillDevice();
+  // Clears running and returns once no tick is inside RefillDevice any more,
+  // so that close can take the device apart under a timer that does not wait
+  // for its callback. Never called from a tick.
+  void StopRefills();
 
   static constexpr int FIRST_LEAD = 6;
   static constexpr int MAX_LEAD = 10;
@@ -48,6 +53,10 @@ class audiodevice {
   enum class position { known, unknown, underrun };
 
  protected:
+  // Why open() failed, for the one line the audio layer prints about it.
+  static void Fail(std::string why);
+  static void FailNoOutput(const std::string& device, const std::string& reason);
+
   // Sample values played since output (re)started.
   virtual position PlayPosition(uint64_t& played) = 0;
   // Where to mix the fragment that starts at writePosition.
@@ -58,7 +67,15 @@ class audiodevice {
   // write position to go on from once the device restarts.
   virtual uint64_t StopAfterUnderrun() = 0;
   virtual void RestartAfterUnderrun() = 0;
+
+ private:
+  void Refill();
+
+  std::atomic<int> refilling{0};  // ticks inside RefillDevice
 };
+
+// Why the last device that failed to open did, or empty.
+const std::string& AudioDeviceFailure();
 
 // The platform's output device, not yet open.
 std::unique_ptr<audiodevice> NewPlatformAudioDevice();

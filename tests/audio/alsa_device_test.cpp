@@ -5,11 +5,13 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 #include <random>
+#include <string>
 #include <thread>
 
 #include "audio/mixer/mix.h"
@@ -221,7 +223,13 @@ TEST(AlsaDevice, AStarvedRefillThreadHoldsTheClockAndLosesNoSound) {
 
 TEST(AlsaDevice, WithoutADeviceTheSilentDriverStays) {
   setenv("ZORP_AUDIO_DEVICE", "zorp_no_such_device", 1);
+  testing::internal::CaptureStderr();
   StartMixerAudio();
+  StartMixerAudio();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.rfind("Sound is off: no audio output on \"zorp_no_such_device\" (", 0), 0u)
+      << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << "one line, once: " << said;
   EXPECT_EQ(MixDevice(), nullptr);
   EXPECT_FALSE(Cast<TMixerAudioDriver>(CurrentAudioDriver()));
   const Ref<TChannel> channel = PlaySound(LoadSound(Sine(100, 44100, 440, 0.5), 0), nullptr);

@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -55,7 +54,7 @@ bool StartRefillThread(pthread_t& thread, void* (*body)(void*), void* arg) {
 }
 
 // ALSA reports every failed open on standard error; a missing sound card is
-// normal for us and gets one line of our own instead.
+// normal for us and gets one line from the audio layer instead.
 void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 
 class alsadevice final : public audiodevice {
@@ -68,8 +67,7 @@ class alsadevice final : public audiodevice {
     snd_lib_error_set_handler(QuietAlsaErrors);
     const int error = OpenPcm(name);
     if (error < 0) {
-      std::fprintf(stderr, "Sound is off: no audio output on \"%s\" (%s)\n", name.c_str(),
-                   snd_strerror(error));
+      FailNoOutput(name, snd_strerror(error));
       return false;
     }
     mix->outputRate = static_cast<int>(rate_);
@@ -83,7 +81,7 @@ class alsadevice final : public audiodevice {
     clock_gettime(CLOCK_MONOTONIC, &firstTick_);
     threadRuns_ = StartRefillThread(thread_, RefillLoop, this);
     if (!threadRuns_) {
-      std::fprintf(stderr, "Sound is off: no thread to refill the output\n");
+      Fail("no thread to refill the output");
       close();
       return false;
     }
