@@ -46,7 +46,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -71,13 +70,6 @@ using namespace onscreen;
 constexpr auto PATIENCE = 30s;
 // Six frame periods of the game's 60 Hz.
 constexpr auto SETTLED = 100ms;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The hall of fame as scores.dat holds it.
 struct Rank {
@@ -599,7 +591,7 @@ int SeedForAScoringGame(int numbers) {
 
 TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   const int seed = SeedForAShortGame();
-  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
   Start(seed);
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   EXPECT_GT(screen_.Count({6, 8, 120, 40}, GREEN), 20) << "the best score, top left, in green";
@@ -619,16 +611,17 @@ TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
 
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
+            ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
       << "scored " << expected.score;
-  EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
 TEST_F(Play, ASteeredGameScoresByTheRules) {
   constexpr int NUMBERS = 3;
   const int seed = SeedForAScoringGame(NUMBERS);
   ASSERT_NE(seed, 0);
-  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
   Start(seed);
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   ASSERT_NO_FATAL_FAILURE(PauseAGameAway());
@@ -650,7 +643,8 @@ TEST_F(Play, ASteeredGameScoresByTheRules) {
   ASSERT_TRUE(WaitFor(TitleShown));
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), game.score, "PILOT")))
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
+            ScoresFile(Entered(LowRanks(), game.score, "PILOT")))
       << story.str();
 }
 
@@ -677,8 +671,8 @@ Outcome RunProgram(std::vector<std::string> args) {
     waitpid(pid, &status, 0);
   }
   posix_spawn_file_actions_destroy(&files);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(dir / "out"),
-          ReadBytes(dir / "err")};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(dir / "out"),
+          ReadFileBytes(dir / "err")};
 }
 
 TEST(PlayOptions, TheSeedIsAnIntegerOrRefused) {
@@ -707,8 +701,8 @@ TEST_F(Play, ClosingTheSessionSavesTheHallOfFame) {
   EXPECT_EQ(Exit(), 0);
   std::vector<Rank> defaults;
   for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(defaults));
-  EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"), ScoresFile(defaults));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
 }  // namespace
