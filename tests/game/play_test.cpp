@@ -399,15 +399,14 @@ class Autopilot {
     ASSERT_TRUE(PausedShown(play_.screen_));
     const ScreenImage before = play_.screen_;
     const pilot::Spot head = route_.At(hi_);
-    const int x = 4 + head.x / 2, y = 44 + head.y / 2;
     if (hold) play_.Key(*hold, true);
     play_.Tap(XK_Alt_L);
     play_.Tap(XK_space);
     ASSERT_TRUE(play_.WaitFor(
         [&](const ScreenImage& s) {
-          return PausedShown(s) && s.Differs(before, {x - 12, y - 12, x + 36, y + 36});
+          return PausedShown(s) && s.Differs(before, BallBox(head, 12));
         },
-        true, {LABEL, {x - 64, y - 64, x + 88, y + 88}}))
+        true, {LABEL, BallBox(head, 64)}))
         << "one tick at " << lo_;
     if (hold) play_.Key(*hold, false);
     ++steps;
@@ -427,11 +426,9 @@ class Autopilot {
     for (;;) {
       ASSERT_LT(std::chrono::steady_clock::now(), end) << "the head never reached tick " << trigger;
       // Near where the head was last seen; all over when it was lost.
-      const pilot::Spot last = route_.At(seen);
-      const int x = 4 + last.x / 2, y = 44 + last.y / 2;
       play_.AwaitDrawing(end);
       play_.screen_.Grab(lost ? std::vector<Box>{}
-                              : std::vector<Box>{{x - 120, y - 120, x + 144, y + 144}});
+                              : std::vector<Box>{BallBox(route_.At(seen), 120)});
       const std::optional<Ticks> head = ReadHead(play_.screen_, route_, seen - 6, seen + 3000);
       lost = !head;
       if (head) {
