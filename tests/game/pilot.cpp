@@ -26,6 +26,10 @@ constexpr int REACH = 48;
 int Left(int direction) { return (direction + 3) % 4; }
 int Right(int direction) { return (direction + 1) % 4; }
 
+bool Holds(const std::vector<Cell>& cells, Cell cell) {
+  return std::find(cells.begin(), cells.end(), cell) != cells.end();
+}
+
 }  // namespace
 
 Cell Next(Cell cell, int direction) {
@@ -113,22 +117,16 @@ std::vector<Cell> World::MarkedCells(const Route& route, int atTick) const {
   return cells;
 }
 
-bool World::Marked(const Route& route, int atTick, Cell cell) const {
-  const std::vector<Cell> cells = MarkedCells(route, atTick);
-  return std::find(cells.begin(), cells.end(), cell) != cells.end();
-}
-
 void World::Grow() {
   const int tail = Balls() - 1;
   grown_.push_back({tick, BallTicks(tail, tick)});
 }
 
-void World::PlaceNumber(const Route& route) {
-  const std::vector<Cell> marked = MarkedCells(route, tick - 1);
+void World::PlaceNumber(const std::vector<Cell>& marked) {
   do {
     number.cell.column = Draw(0, COLUMNS - 1);
     number.cell.row = Draw(0, ROWS - 1);
-  } while (std::find(marked.begin(), marked.end(), number.cell) != marked.end());
+  } while (Holds(marked, number.cell));
   number.value = Draw(6, 9);
   number.ticksLeft = TICKS_PER_DIGIT;
 }
@@ -138,21 +136,20 @@ std::pair<Cell, int> World::StarPlacement(const Route& route, int markedAt) cons
   const std::vector<Cell> marked = MarkedCells(route, markedAt);
   for (int n = 1; n <= MAX_STAR_DRAWS; ++n) {
     const Cell cell{draws.Draw(0, COLUMNS - 1), draws.Draw(0, ROWS - 1)};
-    if (std::find(marked.begin(), marked.end(), cell) == marked.end() &&
-        cell.column != number.cell.column && cell.row != number.cell.row) {
+    if (!Holds(marked, cell) && cell.column != number.cell.column && cell.row != number.cell.row) {
       return {cell, draws.randomState};
     }
   }
   throw std::logic_error("the star found no cell");
 }
 
-void World::UpdateNumber(const Route& route) {
-  if (Marked(route, tick - 1, number.cell)) {
+void World::UpdateNumber(const std::vector<Cell>& marked) {
+  if (Holds(marked, number.cell)) {
     const int base = number.value * number.value * 10;
     const int points = base + base / 100 * number.ticksLeft;
     score += points;
     events.push_back({Happening::NumberEaten, tick, number.cell, points});
-    PlaceNumber(route);
+    PlaceNumber(marked);
     Grow();
     return;
   }
@@ -165,7 +162,7 @@ void World::UpdateNumber(const Route& route) {
   }
 }
 
-void World::UpdateStar(const Route& route) {
+void World::UpdateStar(const Route& route, const std::vector<Cell>& marked) {
   if (star.delay != 0) {
     if (--star.delay != 0) return;
     const auto saw = starSaw.find(tick);
@@ -176,7 +173,7 @@ void World::UpdateStar(const Route& route) {
     events.push_back({Happening::StarShown, tick, star.cell});
     return;
   }
-  if (Marked(route, tick - 1, star.cell)) {
+  if (Holds(marked, star.cell)) {
     const int points = 10 * star.bonus;
     score += points;
     events.push_back({Happening::StarEaten, tick, star.cell, points});
@@ -207,9 +204,12 @@ void World::Tick(const Route& route) {
     const int dx = head.x - ball.x, dy = head.y - ball.y;
     if (dx * dx + dy * dy < REACH * REACH) bodyRisk = tick;
   }
-  // The items still have their tick when the zorp has just died.
-  UpdateNumber(route);
-  UpdateStar(route);
+  // The items still have their tick when the zorp has just died. Both see
+  // the cells marked after the tick before (a ball grown now is not yet
+  // among them).
+  const std::vector<Cell> marked = MarkedCells(route, tick - 1);
+  UpdateNumber(marked);
+  UpdateStar(route, marked);
 }
 
 void World::RunTo(const Route& route, int lastTick) {

@@ -100,8 +100,7 @@ class World {
   // One tick of play along the route.
   void Tick(const Route& route);
   void RunTo(const Route& route, int lastTick);
-  // Whether a ball marks the cell after the tick.
-  bool Marked(const Route& route, int atTick, Cell cell) const;
+  // The cells the balls mark after the tick.
   std::vector<Cell> MarkedCells(const Route& route, int atTick) const;
   int Balls() const { return START_BALLS + static_cast<int>(grown_.size()); }
   // Where ball i (0 the head) lies after the tick, in route ticks.
@@ -112,9 +111,9 @@ class World {
 
  private:
   int Draw(int a, int b);
-  void PlaceNumber(const Route& route);
-  void UpdateNumber(const Route& route);
-  void UpdateStar(const Route& route);
+  void PlaceNumber(const std::vector<Cell>& marked);
+  void UpdateNumber(const std::vector<Cell>& marked);
+  void UpdateStar(const Route& route, const std::vector<Cell>& marked);
   void Grow();
   // A ball added at the tail waits where the tail was, then follows.
   struct grown {

@@ -22,7 +22,8 @@ bool Purple(Rgb p) { return p.b > p.g + 8 && p.r > p.g - 5 && p.b > p.r; }
 // and how many are neither that nor white ("PAUSED" may lie over them).
 std::pair<int, int> Front(const ScreenImage& s, pilot::Spot spot, int heading,
                           const std::function<bool(Rgb)>& test) {
-  const int x = 4 + spot.x / 2, y = 44 + spot.y / 2;
+  const Box ball = BallBox(spot);
+  const int x = ball.x0, y = ball.y0;
   int yes = 0, other = 0;
   for (int across = 9; across < 15; ++across) {
     const Rgb p = heading == pilot::UP     ? s.At(x + across, y)
@@ -43,8 +44,7 @@ bool Grass(Rgb p) { return p.g > p.r && p.g > p.b; }
 // The face's eyes are the only pale pixels on the zorp but for a glint or
 // two on each ball ("PAUSED" is whiter still).
 bool EyesIn(const ScreenImage& s, pilot::Spot spot) {
-  const int x = 4 + spot.x / 2, y = 44 + spot.y / 2;
-  return s.Count({x + 2, y + 2, x + 22, y + 22}, [](Rgb p) {
+  return s.Count(BallBox(spot, -2), [](Rgb p) {
     return std::min({p.r, p.g, p.b}) >= 195 && !White(p);
   }) >= 10;
 }
@@ -96,9 +96,9 @@ std::optional<Ticks> ReadHead(const ScreenImage& s, const pilot::Route& route, i
 
 // Yellow star points inside the cell.
 bool StarShownAt(const ScreenImage& s, pilot::Cell cell) {
-  const int x = 4 + 24 * cell.column, y = 44 + 24 * cell.row;
-  return s.Count({x + 2, y + 2, x + 22, y + 22},
-                 [](Rgb p) { return p.r > 180 && p.g > 130 && p.b < 100; }) > 30;
+  const pilot::Spot corner{cell.column * CELL_TICKS, cell.row * CELL_TICKS};
+  return s.Count(BallBox(corner, -2), [](Rgb p) { return p.r > 180 && p.g > 130 && p.b < 100; }) >
+         30;
 }
 
 bool White(Rgb p) { return p.r >= 250 && p.g >= 250 && p.b >= 250; }
@@ -185,6 +185,11 @@ bool ScreenImage::SaveAs(const std::string& path) const {
     }
   }
   return static_cast<bool>(out);
+}
+
+Box BallBox(pilot::Spot spot, int margin) {
+  const int x = 4 + spot.x / 2, y = 44 + spot.y / 2;
+  return {x - margin, y - margin, x + 24 + margin, y + 24 + margin};
 }
 
 // In screen pixels; the play area starts at (4, 44).

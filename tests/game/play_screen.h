@@ -66,6 +66,11 @@ class ScreenImage {
   std::vector<uint32_t> pixels_;
 };
 
+// The 24-pixel ball at a point of the play area (in half pixels), on the
+// screen, widened by margin pixels on every side. The play area starts at
+// (4, 44).
+Box BallBox(pilot::Spot spot, int margin = 0);
+
 // What the screen shows.
 bool TitleShown(const ScreenImage& s);
 bool NameEntryShown(const ScreenImage& s);

@@ -28,11 +28,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,13 +46,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "game/random.h"
@@ -69,13 +70,6 @@ using namespace onscreen;
 constexpr auto PATIENCE = 30s;
 // Six frame periods of the game's 60 Hz.
 constexpr auto SETTLED = 100ms;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // The hall of fame as scores.dat holds it.
 struct Rank {
@@ -110,6 +104,8 @@ class Play : public testing::Test {
     if (!display_) GTEST_SKIP() << "No X server; set DISPLAY to one (an Xvfb)";
     int event, error, major, minor;
     ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
+    ASSERT_TRUE(XDamageQueryExtension(display_, &damageEvent_, &error));
+    damage_ = XDamageCreate(display_, DefaultRootWindow(display_), XDamageReportNonEmpty);
     screen_ = ScreenImage(display_);
     program_ = dir_ / "zorp";
     std::filesystem::copy_file(ZORP_PROGRAM, program_);
@@ -171,33 +167,63 @@ class Play : public testing::Test {
     Key(sym, false);
   }
 
-  // Waits until the screen shows what until looks for; false after a long
-  // while without it. A screen standing still must first stay the same for
-  // a few frame periods: on a busy machine a frame may show for a while
-  // before it is whole (rows at the bottom still from the frame before), and
-  // the frame that completes it changes the screen again.
-  bool WaitFor(const std::function<bool(const ScreenImage&)>& until, bool still = false,
-               const std::vector<Box>& parts = {}) {
-    const auto start = std::chrono::steady_clock::now();
-    ScreenImage last = screen_;
-    auto changed = start;
-    for (auto now = start; now < start + PATIENCE; now = std::chrono::steady_clock::now()) {
-      screen_.Grab(parts);
-      if (!screen_.Same(last, parts)) changed = now;
-      if (until(screen_) && (!still || now - changed >= SETTLED)) return true;
-      last = screen_;
-      std::this_thread::sleep_for(parts.empty() ? 5ms : 1ms);
+  // Blocks until the X server reports drawing anywhere on the screen, or
+  // until the time given; whether something was drawn. The drawing seen is
+  // forgotten before the caller looks, so none after that look goes unseen.
+  bool AwaitDrawing(std::chrono::steady_clock::time_point until) {
+    for (;;) {
+      bool drawn = false;
+      while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        drawn = drawn || event.type == damageEvent_ + XDamageNotify;
+      }
+      if (drawn) {
+        XDamageSubtract(display_, damage_, None, None);
+        return true;
+      }
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd connection{ConnectionNumber(display_), POLLIN, 0};
+      poll(&connection, 1, static_cast<int>(left.count()));
     }
-    return false;
   }
 
-  int Exit() {
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + PATIENCE;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > end) return -1;
-      std::this_thread::sleep_for(10ms);
+  // Waits until the screen shows what until looks for, looking again each
+  // time something is drawn; false after a long while without it. A screen
+  // standing still must first stay the same for a few frame periods: on a
+  // busy machine a frame may show for a while before it is whole (rows at
+  // the bottom still from the frame before), and the frame that completes
+  // it changes the screen again.
+  bool WaitFor(const std::function<bool(const ScreenImage&)>& until, bool still = false,
+               const std::vector<Box>& parts = {}) {
+    const auto start = std::chrono::steady_clock::now(), end = start + PATIENCE;
+    ScreenImage last = screen_;
+    auto changed = start;
+    for (;;) {
+      screen_.Grab(parts);
+      const auto now = std::chrono::steady_clock::now();
+      if (!screen_.Same(last, parts)) changed = now;
+      const bool shown = until(screen_);
+      if (shown && (!still || now - changed >= SETTLED)) return true;
+      if (now >= end) return false;
+      last = screen_;
+      AwaitDrawing(shown ? std::min(end, changed + SETTLED) : end);
     }
+  }
+
+  // Waits for the program to end; its exit status, or -1.
+  int Exit() {
+    const int process = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (process < 0) return -1;
+    pollfd ended{process, POLLIN, 0};
+    const bool done =
+        poll(&ended, 1, std::chrono::duration_cast<std::chrono::milliseconds>(PATIENCE).count()) ==
+        1;
+    close(process);
+    int status = 0;
+    if (!done || waitpid(pid_, &status, 0) != pid_) return -1;
     pid_ = 0;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -231,6 +257,7 @@ class Play : public testing::Test {
       do {
         ASSERT_LT(std::chrono::steady_clock::now(), end) << "the first game pausing";
         Tap(XK_Alt_L);
+        AwaitDrawing(end);
         screen_.Grab();
       } while (!PausedShown(screen_) && !TitleShown(screen_));
       if (PausedShown(screen_)) {
@@ -261,6 +288,8 @@ class Play : public testing::Test {
   TempDir dir_;
   std::string program_;
   Display* display_ = nullptr;
+  Damage damage_ = None;
+  int damageEvent_ = 0;
   ScreenImage screen_{nullptr};
   pid_t pid_ = 0;
   int randomState_ = 0;
@@ -370,15 +399,14 @@ class Autopilot {
     ASSERT_TRUE(PausedShown(play_.screen_));
     const ScreenImage before = play_.screen_;
     const pilot::Spot head = route_.At(hi_);
-    const int x = 4 + head.x / 2, y = 44 + head.y / 2;
     if (hold) play_.Key(*hold, true);
     play_.Tap(XK_Alt_L);
     play_.Tap(XK_space);
     ASSERT_TRUE(play_.WaitFor(
         [&](const ScreenImage& s) {
-          return PausedShown(s) && s.Differs(before, {x - 12, y - 12, x + 36, y + 36});
+          return PausedShown(s) && s.Differs(before, BallBox(head, 12));
         },
-        true, {LABEL, {x - 64, y - 64, x + 88, y + 88}}))
+        true, {LABEL, BallBox(head, 64)}))
         << "one tick at " << lo_;
     if (hold) play_.Key(*hold, false);
     ++steps;
@@ -398,10 +426,9 @@ class Autopilot {
     for (;;) {
       ASSERT_LT(std::chrono::steady_clock::now(), end) << "the head never reached tick " << trigger;
       // Near where the head was last seen; all over when it was lost.
-      const pilot::Spot last = route_.At(seen);
-      const int x = 4 + last.x / 2, y = 44 + last.y / 2;
+      play_.AwaitDrawing(end);
       play_.screen_.Grab(lost ? std::vector<Box>{}
-                              : std::vector<Box>{{x - 120, y - 120, x + 144, y + 144}});
+                              : std::vector<Box>{BallBox(route_.At(seen), 120)});
       const std::optional<Ticks> head = ReadHead(play_.screen_, route_, seen - 6, seen + 3000);
       lost = !head;
       if (head) {
@@ -561,7 +588,7 @@ int SeedForAScoringGame(int numbers) {
 
 TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   const int seed = SeedForAShortGame();
-  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
   Start(seed);
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   EXPECT_GT(screen_.Count({6, 8, 120, 40}, GREEN), 20) << "the best score, top left, in green";
@@ -581,16 +608,17 @@ TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
 
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
+            ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
       << "scored " << expected.score;
-  EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
 TEST_F(Play, ASteeredGameScoresByTheRules) {
   constexpr int NUMBERS = 3;
   const int seed = SeedForAScoringGame(NUMBERS);
   ASSERT_NE(seed, 0);
-  std::ofstream(dir_ / "scores.dat", std::ios::binary) << ScoresFile(LowRanks());
+  WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
   Start(seed);
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   ASSERT_NO_FATAL_FAILURE(PauseAGameAway());
@@ -612,7 +640,8 @@ TEST_F(Play, ASteeredGameScoresByTheRules) {
   ASSERT_TRUE(WaitFor(TitleShown));
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(Entered(LowRanks(), game.score, "PILOT")))
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
+            ScoresFile(Entered(LowRanks(), game.score, "PILOT")))
       << story.str();
 }
 
@@ -639,8 +668,8 @@ Outcome RunProgram(std::vector<std::string> args) {
     waitpid(pid, &status, 0);
   }
   posix_spawn_file_actions_destroy(&files);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(dir / "out"),
-          ReadBytes(dir / "err")};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileBytes(dir / "out"),
+          ReadFileBytes(dir / "err")};
 }
 
 TEST(PlayOptions, TheSeedIsAnIntegerOrRefused) {
@@ -669,8 +698,8 @@ TEST_F(Play, ClosingTheSessionSavesTheHallOfFame) {
   EXPECT_EQ(Exit(), 0);
   std::vector<Rank> defaults;
   for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
-  EXPECT_EQ(ReadBytes(dir_ / "scores.dat"), ScoresFile(defaults));
-  EXPECT_EQ(ReadBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"), ScoresFile(defaults));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
 }
 
 }  // namespace
