@@ -1,5 +1,5 @@
 #pragma once
-// The game's model on a real (windowed) OpenGL display under the X server,
+// The game's model on a real (windowed) OpenGL display on the desktop,
 // with the game's own pictures, silent sounds, and a scripted system driver
 // whose events are the keys and whose clock the test moves.
 
@@ -19,7 +19,7 @@
 #include "stream/embedded_file.h"
 #include "stream/file_system.h"
 #include "system/event.h"
-#include "system/x11/x11_connection.h"
+#include "system/system_driver.h"
 #include "tests/support/keep_mesa_loaded.h"
 #include "tests/support/scripted_system_driver.h"
 
@@ -31,7 +31,8 @@ class GameTest : public testing::Test {
     StartEmbeddedFiles();
     StartPNG();
     StartFileSystem();
-    if (!X11Display()) GTEST_SKIP() << "No X server could be opened; set DISPLAY to one (an Xvfb)";
+    desktop_ = SystemDriver()->HasDesktop();
+    if (!desktop_) GTEST_SKIP() << "No desktop; on Linux set DISPLAY to an X server (an Xvfb)";
     SelectDisplayDriver(GLDrawDriver(), DF_BACKBUFFER);
     OpenDisplay(800, 600, 0, 0, 0);
     ASSERT_TRUE(OpenedDisplay());
@@ -57,7 +58,7 @@ class GameTest : public testing::Test {
     AttachPolledInput(nullptr);
   }
   void TearDown() override {
-    if (!X11Display()) return;
+    if (!desktop_) return;
     DetachPolledInput();
     KeepMesaLoaded();
     CloseOpenedDisplay();
@@ -81,4 +82,7 @@ class GameTest : public testing::Test {
   static const TZorpSegment& Head() { return *TZorpSegment::Segments().front(); }
 
   Ref<TScriptedSystemDriver> keys;
+
+ private:
+  bool desktop_ = false;
 };

@@ -1,6 +1,9 @@
 // The real program, end to end: zorp runs full screen on the X server with
 // the OpenGL driver and ALSA's null device, seeded, and the tests play it
 // through XTest keys, read the screen back, and check the files it saves.
+// Given a Windows build (ZORP_WINDOWS_PROGRAM names its zorp.exe), some of
+// them play that too, under Wine on the same X server, where it draws
+// through WGL and has no sound.
 //
 // Nothing here depends on timing. The tests wait for what the screen shows,
 // never for a span of time, and the seed fixes where the items fall: the
@@ -97,6 +100,17 @@ int SeededState(int seed) {
   return RandomSeed();
 }
 
+// The build a test plays: this one, or the Windows build under Wine.
+enum class Build { Linux, Windows };
+
+const char* WindowsProgram() { return std::getenv("ZORP_WINDOWS_PROGRAM"); }
+
+std::vector<Build> Builds() {
+  std::vector<Build> builds{Build::Linux};
+  if (WindowsProgram()) builds.push_back(Build::Windows);
+  return builds;
+}
+
 class Play : public testing::Test {
  protected:
   void SetUp() override {
@@ -107,8 +121,6 @@ class Play : public testing::Test {
     ASSERT_TRUE(XDamageQueryExtension(display_, &damageEvent_, &error));
     damage_ = XDamageCreate(display_, DefaultRootWindow(display_), XDamageReportNonEmpty);
     screen_ = ScreenImage(display_);
-    program_ = dir_ / "zorp";
-    std::filesystem::copy_file(ZORP_PROGRAM, program_);
   }
   void TearDown() override {
     if (pid_ > 0) {
@@ -119,7 +131,13 @@ class Play : public testing::Test {
     if (display_) XCloseDisplay(display_);
   }
 
-  void Start(int seed) {
+  // Started from another folder: the program finds its files by itself.
+  void Start(int seed, Build build = Build::Linux) {
+    const bool windows = build == Build::Windows;
+    const std::filesystem::path program = dir_ / (windows ? "zorp.exe" : "zorp");
+    if (!std::filesystem::exists(program)) {
+      std::filesystem::copy_file(windows ? WindowsProgram() : ZORP_PROGRAM, program);
+    }
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string variable = *e;
@@ -135,9 +153,11 @@ class Play : public testing::Test {
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string seedText = std::to_string(seed), seedOption = "--seed";
-    char* argv[] = {program_.data(), seedOption.data(), seedText.data(), nullptr};
-    // Started from another folder: the program finds its files by itself.
+    std::vector<std::string> args{program, "--seed", std::to_string(seed)};
+    if (windows) args.insert(args.begin(), "wine");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     // It goes with the test: a test killed on a timeout leaves no game
     // running full screen.
     const pid_t parent = getpid();
@@ -145,7 +165,7 @@ class Play : public testing::Test {
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
       if (prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() == parent) {
-        execve(program_.c_str(), argv, envp.data());
+        execvpe(argv[0], argv.data(), envp.data());
       }
       _exit(127);
     }
@@ -286,7 +306,6 @@ class Play : public testing::Test {
   }
 
   TempDir dir_;
-  std::string program_;
   Display* display_ = nullptr;
   Damage damage_ = None;
   int damageEvent_ = 0;
@@ -586,10 +605,12 @@ int SeedForAScoringGame(int numbers) {
   return best;
 }
 
-TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
+class PlayEachBuild : public Play, public testing::WithParamInterface<Build> {};
+
+TEST_P(PlayEachBuild, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   const int seed = SeedForAShortGame();
   WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
-  Start(seed);
+  Start(seed, GetParam());
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   EXPECT_GT(screen_.Count({6, 8, 120, 40}, GREEN), 20) << "the best score, top left, in green";
   EXPECT_GT(screen_.Count({4, 44 + 56, 796, 44 + 80}, YELLOW), 50) << "the first rank";
@@ -612,6 +633,35 @@ TEST_F(Play, AWholeGameFromTheIntroToTheSavedHallOfFame) {
             ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
       << "scored " << expected.score;
   EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+}
+
+INSTANTIATE_TEST_SUITE_P(, PlayEachBuild, testing::ValuesIn(Builds()),
+                         [](const testing::TestParamInfo<Build>& build) {
+                           return build.param == Build::Windows ? "Windows" : "Linux";
+                         });
+
+// Both builds end in the same Mesa, the Windows one through WGL on Wine and
+// this one through GLX: the title screens must match pixel for pixel.
+TEST_F(Play, TheWindowsBuildShowsTheSameTitle) {
+  if (!WindowsProgram())
+    GTEST_SKIP() << "No Windows build: ZORP_WINDOWS_PROGRAM names its zorp.exe";
+  std::vector<ScreenImage> titles;
+  for (Build build : {Build::Linux, Build::Windows}) {
+    Start(1, build);
+    ASSERT_NO_FATAL_FAILURE(SkipIntro());
+    ASSERT_TRUE(WaitFor(TitleShown, true));
+    titles.push_back(screen_);
+    Tap(XK_Escape);
+    ASSERT_EQ(Exit(), 0);
+  }
+  const Box whole{0, 0, 800, 600};
+  if (titles[1].Differs(titles[0], whole)) {
+    const std::filesystem::path shots = std::filesystem::temp_directory_path();
+    titles[0].SaveAs(shots / "zorp-title-linux.ppm");
+    titles[1].SaveAs(shots / "zorp-title-windows.ppm");
+    ADD_FAILURE() << titles[1].Changed(titles[0], whole)
+                  << " pixels differ clearly; the titles are in " << shots / "zorp-title-*.ppm";
+  }
 }
 
 TEST_F(Play, ASteeredGameScoresByTheRules) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "tests/support/keep_mesa_loaded.h"
 #include "tests/support/temp_dir.h"
 
 namespace testplatform {
@@ -45,3 +46,6 @@ std::string CaptureStandardOutput(const std::function<void()>& run) {
 }
 
 }  // namespace testplatform
+
+// No leak checker runs here: nothing needs the OpenGL driver kept loaded.
+void KeepMesaLoaded() {}
