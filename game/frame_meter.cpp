@@ -54,6 +54,10 @@ void StartFrameMeter() {
 void MarkFrameMeter(const char* label) {
   if (!entries) return;
   const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  const double cpu = 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+  // The process's processor time (std::clock gives the wall clock on Windows).
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  const double cpu =
+      1000.0 * static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e6;
   entries->push_back({label, wall, cpu});
 }
