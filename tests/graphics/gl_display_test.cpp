@@ -34,6 +34,7 @@
 #include "system/hook.h"
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
+#include "tests/graphics/textured_quad.h"
 #include "tests/support/keep_mesa_loaded.h"
 
 extern char** environ;
@@ -385,19 +386,7 @@ TEST_F(GLDisplayTest, TextureMadeInTheSharedContextDrawsInEveryDisplay) {
     driver->SetDisplay(d);
     glViewport(0, 0, 64, 64);
     Clear(BLACK);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glEnable(GL_TEXTURE_2D);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(-1, -1);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, -1);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(-1, 1);
-    glEnd();
-    glDisable(GL_TEXTURE_2D);
+    DrawTextureOverViewport(texture);
     // Texture row 0 is the bottom of the quad.
     EXPECT_RGB(RED, BackPixel(16, 48, 64));
     EXPECT_RGB(GREEN, BackPixel(48, 48, 64));

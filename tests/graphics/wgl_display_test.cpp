@@ -19,6 +19,8 @@
 // After windows.h, which it needs.
 #include <GL/gl.h>
 
+#include "tests/graphics/textured_quad.h"
+
 namespace {
 
 std::vector<std::string> seen;
@@ -239,19 +241,7 @@ TEST_F(WglDisplayTest, TexturesMadeInTheSharedContextDrawInEveryDisplay) {
   EXPECT_NE(wglGetCurrentContext(), sharedContext);
 
   Fill(0, 0, 0);
-  glEnable(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
-  glVertex2f(-1, -1);
-  glTexCoord2f(1, 0);
-  glVertex2f(1, -1);
-  glTexCoord2f(1, 1);
-  glVertex2f(1, 1);
-  glTexCoord2f(0, 1);
-  glVertex2f(-1, 1);
-  glEnd();
-  glDisable(GL_TEXTURE_2D);
+  DrawTextureOverViewport(texture);
   EXPECT_EQ(BackBufferAt(32, 32), (Rgb{255, 255, 0}));
 
   // Deleted through the layer, from the display's context.

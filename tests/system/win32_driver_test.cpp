@@ -13,40 +13,13 @@
 #include "system/hook.h"
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
+#include "tests/system/event_record.h"
 #include "tests/system/win32_test_input.h"
 
 namespace {
 
-// Every event that reaches the hook, briefly: "MouseDown 1 m3 @30,40" is
-// button 1 with Shift and Control held at (30, 40); zero mods and positions
-// are left out, and "!source" marks an event without the window's source.
-std::vector<std::string> seen;
-Ref<Object> windowSource = New<Object>();
-
-Ref<Object> Record(int, const Ref<Object>& data, const Ref<Object>&) {
-  const Ref<TEvent> e = Cast<TEvent>(data);
-  const std::string text = e->ToString().ToUtf8();
-  std::string brief = text.substr(0, text.find(':')) + " " + std::to_string(e->data);
-  if (e->mods) brief += " m" + std::to_string(e->mods);
-  if (e->x || e->y) brief += " @" + std::to_string(e->x) + "," + std::to_string(e->y);
-  if (e->source != windowSource) brief += " !source";
-  seen.push_back(brief);
-  return data;
-}
-
-std::vector<int> DataOf(const std::string& name) {
-  std::vector<int> data;
-  for (const std::string& e : seen) {
-    if (e.starts_with(name + " ")) data.push_back(std::stoi(e.substr(name.size())));
-  }
-  return data;
-}
-
-std::string Typed() {
-  std::string typed;
-  for (int c : DataOf("KeyChar")) typed += static_cast<char>(c);
-  return typed;
-}
+using namespace eventrecord;
+Ref<Object> source = New<Object>();
 
 bool PumpUntilSeen(const std::string& name, size_t count = 1) {
   return PumpUntil([&] { return DataOf(name).size() >= count; });
@@ -55,7 +28,7 @@ bool PumpUntilSeen(const std::string& name, size_t count = 1) {
 // A window like a display's: every message is translated first; the close
 // request and the system keys other than Alt+F4 go no further.
 LRESULT CALLBACK TestWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TranslateWindowMessage(window, message, wParam, lParam, windowSource);
+  TranslateWindowMessage(window, message, wParam, lParam, source);
   if (message == WM_CLOSE) return 0;
   if (message == WM_SYSKEYDOWN && wParam != VK_F4) return 0;
   return DefWindowProcA(window, message, wParam, lParam);
@@ -89,6 +62,7 @@ class Win32DriverTest : public testing::Test {
     // Wine moves the X focus itself only when a window manager asks it to.
     ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(window))));
     ASSERT_TRUE(PumpUntil([&] { return GetFocus() == window; }));
+    windowSource = source.Get();
     InsertHook(EventHookId(), Record, nullptr, 0);
     PumpEvents();
     seen.clear();  // the set-up's own events

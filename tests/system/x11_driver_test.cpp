@@ -21,28 +21,14 @@
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
 #include "system/x11/x11_translate.h"
+#include "tests/system/event_record.h"
 
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-// Every event that reaches the hook, briefly: "MouseDown 1 m3 @30,40" is
-// button 1 with Shift and Control held at (30, 40); zero mods and positions
-// are left out, and "!source" marks an event without the window's source.
-std::vector<std::string> seen;
-const Object* windowSource = nullptr;
-
-Ref<Object> Record(int, const Ref<Object>& data, const Ref<Object>&) {
-  const Ref<TEvent> e = Cast<TEvent>(data);
-  const std::string text = e->ToString().ToUtf8();
-  std::string brief = text.substr(0, text.find(':')) + " " + std::to_string(e->data);
-  if (e->mods) brief += " m" + std::to_string(e->mods);
-  if (e->x || e->y) brief += " @" + std::to_string(e->x) + "," + std::to_string(e->y);
-  if (e->source.Get() != windowSource) brief += " !source";
-  seen.push_back(brief);
-  return data;
-}
+using namespace eventrecord;
 
 Ref<Object> PumpFromHook(int, const Ref<Object>& data, const Ref<Object>&) {
   if (Cast<TEvent>(data)->id != EVENT_KEYDOWN) return data;
@@ -54,20 +40,6 @@ Ref<Object> PumpFromHook(int, const Ref<Object>& data, const Ref<Object>&) {
 
 void Translate(const XEvent& event, void* source) {
   TranslateWindowMessage(event, *static_cast<Ref<Object>*>(source));
-}
-
-std::vector<int> DataOf(const std::string& name) {
-  std::vector<int> data;
-  for (const std::string& e : seen) {
-    if (e.starts_with(name + " ")) data.push_back(std::stoi(e.substr(name.size())));
-  }
-  return data;
-}
-
-std::string Typed() {
-  std::string typed;
-  for (int c : DataOf("KeyChar")) typed += static_cast<char>(c);
-  return typed;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMillis = 2000) {
