@@ -161,6 +161,8 @@ void SetWindowed(bool window) { windowed = window; }
 
 void OpenGameDisplay(int hz) {
   OpenDisplay(800, 600, windowed ? 0 : Game().displayDepth, hz, 0);
+  // Without a display the game would run on unseen.
+  if (!OpenedDisplay()) throw RuntimeError("Failed to open the display!");
   HidePointer();
 }
 

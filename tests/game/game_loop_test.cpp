@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "game/screens.h"
+#include "graphics/display/graphics.h"
+#include "runtime/runtime_error.h"
 #include "tests/game/game_fixture.h"
 
 namespace {
@@ -179,6 +181,32 @@ TEST_F(MainLoop, GetReadyFliesInRestsAndLeaves) {
   EXPECT_EQ(g.overlayX, 396);
   EXPECT_EQ(g.overlayY, 276);
   EXPECT_EQ(g.gameOverAlpha, 0);
+}
+
+// A driver whose displays never open: no pixel format, no context.
+class TNoDisplayDriver : public TDisplayDriver {
+ public:
+  std::vector<Ref<TGraphicsMode>> GraphicsModes() override { return {}; }
+  Ref<TDisplay> Attach(intptr_t, int) override { return nullptr; }
+  Ref<TDisplay> Create(int, int, int, int, int) override { return nullptr; }
+  void SetDisplay(const Ref<TDisplay>&) override {}
+  void Flip(int) override {}
+};
+
+TEST_F(MainLoop, ADisplayThatDoesNotOpenStopsTheGameWithAnError) {
+  const Ref<TDisplayDriver> gl = CurrentDisplayDriver();
+  SelectDisplayDriver(New<TNoDisplayDriver>(), DF_BACKBUFFER);
+  for (bool window : {false, true}) {
+    SetWindowed(window);
+    try {
+      OpenGameDisplay(75);
+      ADD_FAILURE() << "the game goes on without a display";
+    } catch (const RuntimeError& e) {
+      EXPECT_STREQ(e.what(), "Failed to open the display!");
+    }
+  }
+  SetWindowed(false);
+  SelectDisplayDriver(gl, DF_BACKBUFFER);
 }
 
 }  // namespace
