@@ -125,6 +125,13 @@ void StartUp() {
   g.frameClock = g.nextTick = ClockMillis();
 }
 
+// The hall of fame and the driver choice are saved as the program ends: after
+// the loop, after a run-time error, and when the session ends under it.
+void SaveGameFiles() {
+  WriteScores(GameFileToWrite("scores.dat"));
+  WriteSettings(GameFileToWrite("config.ini"));
+}
+
 }  // namespace
 
 void RequestQuit() { quitRequested = true; }
@@ -186,12 +193,11 @@ void RunGame() {
   if (!FirstStart(started)) return;
   std::signal(SIGTERM, OnTerminate);
   StartUp();
+  AddExitAction(SaveGameFiles);
   MarkFrameMeter("loop");
   while (Game().state < Quit) {
     RunFrameTicks();
     DrawFrame();
     EndFrame();
   }
-  WriteScores(GameFileToWrite("scores.dat"));
-  WriteSettings(GameFileToWrite("config.ini"));
 }

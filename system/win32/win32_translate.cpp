@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include "runtime/program.h"
 #include "system/event.h"
 #include "system/modifier_keys.h"
 #include "system/polled_input.h"
@@ -11,6 +12,7 @@ namespace {
 
 enum class Action {
   CLOSE,
+  END_SESSION,
   ACTIVATE,
   KEY_DOWN,
   KEY_UP,
@@ -30,6 +32,7 @@ struct MessageAction {
 
 constexpr MessageAction MESSAGE_ACTIONS[] = {
     {WM_CLOSE, Action::CLOSE, 0},
+    {WM_ENDSESSION, Action::END_SESSION, 0},
     {WM_ACTIVATEAPP, Action::ACTIVATE, 0},
     {WM_KEYDOWN, Action::KEY_DOWN, 0},
     {WM_SYSKEYDOWN, Action::KEY_DOWN, 0},
@@ -145,6 +148,13 @@ void TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   switch (entry->action) {
     case Action::CLOSE:
       return Post(EVENT_APPTERMINATE, source, 0);
+    case Action::END_SESSION:
+      // The session ends (unless wParam says it goes on), and Windows ends
+      // the process once this returns, with no event read any more: the
+      // program ends here, its exit actions saving what it keeps.
+      if (!wParam) return;
+      RunExitActions();
+      ExitProcess(0);
     case Action::ACTIVATE:
       return Post(wParam ? EVENT_APPRESUME : EVENT_APPSUSPEND, source, 0);
     case Action::KEY_DOWN:

@@ -741,10 +741,16 @@ TEST(PlayOptions, TheSeedIsAnIntegerOrRefused) {
   }
 }
 
-TEST_F(Play, ClosingTheSessionSavesTheHallOfFame) {
-  Start(1);
+// Ending the session: SIGTERM on Linux; on Windows every window is told
+// (WM_ENDSESSION), which wineboot does as Windows does at log-off.
+TEST_P(PlayEachBuild, ClosingTheSessionSavesTheHallOfFame) {
+  Start(1, GetParam());
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
-  kill(pid_, SIGTERM);
+  if (GetParam() == Build::Windows) {
+    ASSERT_EQ(std::system("wine wineboot --end-session"), 0);
+  } else {
+    kill(pid_, SIGTERM);
+  }
   EXPECT_EQ(Exit(), 0);
   std::vector<Rank> defaults;
   for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});

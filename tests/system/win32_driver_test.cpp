@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/program.h"
 #include "system/event.h"
 #include "system/hook.h"
 #include "system/system_driver.h"
@@ -180,6 +183,20 @@ TEST_F(Win32DriverTest, AltF4AsksToTerminate) {
   EXPECT_EQ(seen, (Events{"KeyDown 164 m4", "KeyDown 115 m4", "AppTerminate 0 m4", "KeyUp 115 m4",
                           "KeyUp 164"}));
   EXPECT_TRUE(IsWindow(window)) << "the window itself decides to close";
+}
+
+TEST_F(Win32DriverTest, AnEndingSessionRunsTheExitActionsAndEndsTheProgram) {
+  // A session that goes on after all changes nothing.
+  SendMessageA(window, WM_ENDSESSION, FALSE, 0);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EXIT(
+      {
+        AddExitAction([] { std::fputs("saved", stderr); });
+        SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        std::fputs(" and went on", stderr);
+        std::exit(1);
+      },
+      testing::ExitedWithCode(0), "^saved$");
 }
 
 TEST_F(Win32DriverTest, ThePointerIsShownOrHiddenNotCounted) {
