@@ -10,7 +10,6 @@
 #include "graphics/display/graphics.h"
 #include "graphics/gl/gl_draw.h"
 #include "system/system_driver.h"
-#include "system/x11/x11_connection.h"
 
 namespace {
 
@@ -34,8 +33,8 @@ Ref<TImage> Disc() {
 bool OpenDisplayFor(benchmark::State& state) {
   StartSystem();
   StartGLDraw2D();
-  if (!X11Display()) {
-    state.SkipWithError("No X server; set DISPLAY");
+  if (!SystemDriver()->HasDesktop()) {
+    state.SkipWithError("No desktop; on Linux set DISPLAY to an X server");
     return false;
   }
   SelectDisplayDriver(GLDrawDriver(), DF_BACKBUFFER);

@@ -5,13 +5,13 @@
 # cross-builds libpng, libogg and libvorbis into it). -O2: GCC 12's -O3
 # warns falsely (-Wrestrict) inside std::string.
 windows_packages=(
-  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev make pkg-config wine wine64
-  xdotool
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev make cmake ninja-build
+  pkg-config wine wine64 xdotool
 )
 configure_windows_build() {
   cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORP_BENCHMARKS=OFF -DZORP_WERROR=ON >/dev/null
+    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORP_WERROR=ON >/dev/null
 }
 
 # prepare_wine_prefix DIR makes a fresh 64-bit Wine
