@@ -16,7 +16,6 @@ std::vector<std::function<void()>>& ExitActions() {
   if (!exitActions) {
     static std::vector<std::function<void()>> actions;
     exitActions = &actions;
-    std::atexit(RunExitActions);
   }
   return *exitActions;
 }
@@ -31,7 +30,14 @@ void ReportRuntimeError(const String& message) {
   if (errorNotice) errorNotice(message);
 }
 
-void AddExitAction(std::function<void()> action) { ExitActions().push_back(std::move(action)); }
+void AddExitAction(std::function<void()> action) {
+  ExitActions().push_back(std::move(action));
+  // At the process's exit they run from the latest of these registrations,
+  // so before any object made until now is destroyed: an action may use what
+  // its module made before adding it. (The earlier registrations find
+  // nothing left to run.)
+  std::atexit(RunExitActions);
+}
 
 void RunExitActions() {
   if (!exitActions) return;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "runtime/object.h"
@@ -10,6 +12,13 @@
 namespace {
 String lastNotice;
 void RememberNotice(const String& message) { lastNotice = message; }
+
+// Made on first use, as a module's objects are.
+bool witnessGone = false;
+struct Witness {
+  ~Witness() { witnessGone = true; }
+};
+void MakeLateWitness() { static Witness witness; }
 }  // namespace
 
 TEST(Program, ReportsAnEscapingRuntimeErrorAndRunsExitActionsNewestFirst) {
@@ -30,6 +39,19 @@ TEST(Program, ReportsAnEscapingRuntimeErrorAndRunsExitActionsNewestFirst) {
   // They ran once; the next program end has nothing left to run.
   RunExitActions();
   EXPECT_EQ(order.size(), 2u);
+}
+
+// A program that never runs RunProgram (a test, a benchmark) has its exit
+// actions run as the process exits, before the objects they use go.
+TEST(ProgramDeathTest, AtExitActionsRunBeforeWhatTheyUseIsDestroyed) {
+  EXPECT_EXIT(
+      {
+        AddExitAction([] {});
+        MakeLateWitness();
+        AddExitAction([] { std::fputs(witnessGone ? "gone" : "alive", stderr); });
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "^alive$");
 }
 
 TEST(Program, ReturnsTheMainRoutinesCode) {
