@@ -34,6 +34,7 @@ struct GraphicsContext {
   int sequence = 0;
   int flipHookId = -1;
   bool exitActionAdded = false;
+  void (*displayChanged)(const Ref<TDisplay>&) = nullptr;
 };
 
 GraphicsContext context;
@@ -43,6 +44,7 @@ void ReleaseCurrentDisplay() {
   if (context.driver && context.display) context.driver->SetDisplay(nullptr);
   context.display = nullptr;
   context.settings = {};
+  if (context.displayChanged) context.displayChanged(nullptr);
 }
 
 void MakeDriverCurrent(const Ref<TDisplayDriver>& driver) {
@@ -182,6 +184,11 @@ void SetCurrentDisplay(const Ref<TDisplay>& display) {
   context.settings = selected->GetSettings();
   driver->SetDisplay(selected);
   context.display = selected;
+  if (context.displayChanged) context.displayChanged(selected);
+}
+
+void SetDisplayChangeAction(void (*action)(const Ref<TDisplay>& display)) {
+  context.displayChanged = action;
 }
 
 Ref<TDisplay> CurrentDisplay() { return context.display; }

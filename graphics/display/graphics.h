@@ -20,6 +20,11 @@ void GetDisplayMode(int index, int& width, int& height, int& depth, int& hz);
 // 1 if some mode matches every argument that is not 0.
 int DisplayModeExists(int width, int height, int depth, int hz);
 
+// Runs after every change of the current display, with the new one (null
+// for none), whichever driver it belongs to: the drawing layer stops drawing
+// into a display that is not its own.
+void SetDisplayChangeAction(void (*action)(const Ref<TDisplay>& display));
+
 Ref<TDisplay> CreateDisplay(int width, int height, int depth, int hz, int flags);
 Ref<TDisplay> AttachDisplay(intptr_t window, int flags);
 void CloseDisplay(const Ref<TDisplay>& display);

@@ -105,4 +105,8 @@ void StartDraw2D() {
   StartEmbeddedFiles();
   RegisterEmbeddedFiles(Draw2DFontFiles());
   detail::StartImageDataType();
+  // Whatever the driver: a display that is not one of the layer's is none.
+  SetDisplayChangeAction([](const Ref<TDisplay>& display) {
+    if (!Cast<TDrawDisplay>(display)) SelectDrawDisplay(nullptr);
+  });
 }

@@ -5,6 +5,7 @@
 // the anchor's screen position (tx, ty); the driver applies its matrix: a
 // local point (x, y) lands on (x*ix + y*iy + tx, x*jx + y*jy + ty).
 
+#include <cmath>
 #include <vector>
 
 #include "graphics/display/display.h"
@@ -26,6 +27,17 @@ class TImageFrame : public Object {
   // placed at (tx, ty).
   virtual void Render(float x0, float y0, float x1, float y1, float tx, float ty) = 0;
 };
+
+// The vertices of a filled oval of radii rx and ry: the integer part of
+// |rx| + |ry|, at least 12, rounded down to a multiple of 4; huge ovals are
+// capped where more vertices add nothing on any screen.
+inline int OvalVertexCount(float rx, float ry) {
+  constexpr int MOST = 1 << 16;
+  const float extent = std::fabs(rx) + std::fabs(ry);
+  int n = extent < static_cast<float>(MOST) ? static_cast<int>(extent) : MOST;
+  if (n < 12) n = 12;
+  return n - n % 4;
+}
 
 class TDrawDriver : public TDisplayDriver {
  public:

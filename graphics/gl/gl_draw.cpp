@@ -39,10 +39,6 @@ void EndQuads() {
   glEnd();
 }
 
-// Polygons of huge ovals are capped; more vertices than this add nothing on
-// any screen.
-constexpr int MAX_OVAL_VERTICES = 1 << 16;
-
 void SendColor() { glColor4ubv(state.color); }
 
 uint8_t ClampByte(int value) {
@@ -192,9 +188,6 @@ void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
   const Ref<TDrawDisplay> draw = Cast<TDrawDisplay>(display);
   if (!draw) {
     GLDisplayDriver()->SetDisplay(display);
-    // The layer must not go on drawing into a display that is no longer
-    // the target.
-    SelectDrawDisplay(nullptr);
     return;
   }
   GLDisplayDriver()->SetDisplay(draw->display);
@@ -344,11 +337,7 @@ void TGLDrawDriver::RenderRect(float x0, float y0, float x1, float y1, float tx,
 void TGLDrawDriver::RenderOval(float x0, float y0, float x1, float y1, float tx, float ty) {
   const float rx = (x1 - x0) * 0.5f, ry = (y1 - y0) * 0.5f;
   const float cx = x0 + rx, cy = y0 + ry;
-  const float extent = std::fabs(rx) + std::fabs(ry);
-  int n =
-      extent < static_cast<float>(MAX_OVAL_VERTICES) ? static_cast<int>(extent) : MAX_OVAL_VERTICES;
-  if (n < 12) n = 12;
-  n -= n % 4;
+  const int n = OvalVertexCount(rx, ry);
   Untextured();
   glBegin(GL_POLYGON);
   for (int i = 0; i < n; i++) {

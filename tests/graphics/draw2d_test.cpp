@@ -73,7 +73,9 @@ class TRecordingDrawDriver : public TDrawDriver {
   }
   void SetDisplay(const Ref<TDisplay>& display) override {
     log.push_back(display ? "set" : "set null");
-    SelectDrawDisplay(display);
+    // Like every 2D driver: selecting no display or another kind is the
+    // display layer's business.
+    if (Cast<TDrawDisplay>(display)) SelectDrawDisplay(display);
   }
   void Flip(int sync) override { log.push_back("flip " + std::to_string(sync)); }
   Ref<TImageFrame> MakeFrame(const Ref<TPixmap>& pixmap, int flags) override {
@@ -207,8 +209,8 @@ TEST_F(Draw2D, SelectingAgainKeepsTheStateAndDoesNotClear) {
   GetLoadMaskColor(r, g, b);
   EXPECT_EQ((std::vector{r, g, b}), (std::vector{9, 9, 9}));
 
-  // A display of another kind selects nothing.
-  SelectDrawDisplay(New<TFakeDisplay>(driver, DisplaySettings{}));
+  // A display of another kind made current leaves the layer without one.
+  SetCurrentDisplay(New<TFakeDisplay>(driver, DisplaySettings{}));
   EXPECT_FALSE(CurrentDrawDisplay());
   EXPECT_FALSE(CurrentDrawDriver());
 }
