@@ -12,6 +12,7 @@
 #include "game/game_loop.h"
 #include "game/random.h"
 #include "game/screens.h"
+#include "graphics/dx7/dx7_draw.h"
 #include "graphics/gl/gl_draw.h"
 #include "pixmap/png.h"
 #include "runtime/program.h"
@@ -47,7 +48,9 @@ int Refuse(const char* what, const char* argument) {
 }
 
 void StartModules() {
+  // DirectX 7 started last, so that it is the driver in use where it exists.
   StartGLDraw2D();
+  StartDX7Draw2D();
   StartEmbeddedFiles();
   StartPNG();
   StartWavLoader();

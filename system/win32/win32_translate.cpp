@@ -182,3 +182,24 @@ void TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return;
   }
 }
+
+bool HandleDisplayWindowMessage(HWND window, UINT message, WPARAM wParam, bool fullScreen) {
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (!fullScreen) SetCapture(window);
+      return true;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      if (!fullScreen) ReleaseCapture();
+      return true;
+    case WM_SYSKEYDOWN:
+      return wParam != VK_F4;
+    case WM_CLOSE:
+      return true;
+    default:
+      return false;
+  }
+}

@@ -20,6 +20,14 @@
 void TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                             const Ref<Object>& source);
 
+// What every display window's procedure does after the translation: the
+// mouse captured while a button is held (not in full screen, where the window
+// covers the screen), Alt alone kept from opening the window menu while
+// Alt+F4 still closes, and the close request left to the program, which hears
+// of it as AppTerminate and may keep its window. True when the message is
+// handled; the procedure then returns 0.
+bool HandleDisplayWindowMessage(HWND window, UINT message, WPARAM wParam, bool fullScreen);
+
 // The engine's key code of a key message: its virtual-key code, except that
 // Shift, Control and Alt become their left or right codes (160..165) by the
 // scan code and the extended-key bit of lParam.

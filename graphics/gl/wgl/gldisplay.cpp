@@ -208,26 +208,11 @@ void RaiseFailedModeChange() {
   throw RuntimeError(MODE_FAILED);
 }
 
-bool IsButtonDown(UINT message) {
-  return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
-}
-
-bool IsButtonUp(UINT message) {
-  return message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
-}
-
 LRESULT CALLBACK DisplayWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   GLDisplayRecord* record = FindByWindow(window);
   if (!record) return DefWindowProcA(window, message, wParam, lParam);
   TranslateWindowMessage(window, message, wParam, lParam, nullptr);
-  if (IsButtonDown(message)) {
-    if (!screenHolder) SetCapture(window);
-    return 0;
-  }
-  if (IsButtonUp(message)) {
-    if (!screenHolder) ReleaseCapture();
-    return 0;
-  }
+  if (HandleDisplayWindowMessage(window, message, wParam, screenHolder != nullptr)) return 0;
   switch (message) {
     case WM_SETFOCUS:
       TakeScreen(*record);
@@ -241,14 +226,6 @@ LRESULT CALLBACK DisplayWindowProcedure(HWND window, UINT message, WPARAM wParam
     case WM_PAINT:
       // OpenGL draws the whole window on every flip.
       ValidateRect(window, nullptr);
-      return 0;
-    case WM_SYSKEYDOWN:
-      // Alt+F4 closes; Alt alone would open the window menu.
-      if (wParam == VK_F4) break;
-      return 0;
-    case WM_CLOSE:
-      // Told as AppTerminate above: the program closes its display when it
-      // is ready to, and may keep it (to ask first, say).
       return 0;
     default:
       break;

@@ -1,0 +1,128 @@
+#include "graphics/dx7/dx7_display.h"
+
+#include <cstdio>
+
+#include "runtime/runtime_error.h"
+#include "stream/text_stream.h"
+
+namespace {
+
+// The enumeration's drivers: the primary display driver is the one used.
+BOOL WINAPI AcceptDriver(GUID* guid, char* description, char* name, void* found) {
+  if (guid) return TRUE;
+  *static_cast<Ref<TDX7Context>*>(found) =
+      New<TDX7Context>(guid, String(name), String(description));
+  return FALSE;
+}
+
+Ref<TDX7DisplayDriver> FindDriver() {
+  using Enumerate = HRESULT(WINAPI*)(LPDDENUMCALLBACKA, void*);
+  const auto enumerate = reinterpret_cast<Enumerate>(DirectDrawFunction("DirectDrawEnumerateA"));
+  if (!enumerate) return nullptr;
+  Ref<TDX7Context> context;
+  enumerate(AcceptDriver, &context);
+  if (!context) return nullptr;
+  try {
+    context->Startup();
+  } catch (const RuntimeError& error) {
+    // A machine whose DirectX cannot start still has OpenGL.
+    std::fprintf(stderr, "DirectX 7: %s\n", error.Message().ToBytes().c_str());
+    return nullptr;
+  }
+  if (context->modes.empty()) return nullptr;
+  return New<TDX7DisplayDriver>(context);
+}
+
+}  // namespace
+
+Ref<TDisplayDriver> TDX7Display::Driver() { return driver; }
+
+DisplaySettings TDX7Display::GetSettings() {
+  DisplaySettings settings;
+  RECT client{};
+  if (window && GetClientRect(window, &client)) {
+    settings.width = client.right;
+    settings.height = client.bottom;
+  } else {
+    settings.width = driver->context->width;
+    settings.height = driver->context->height;
+  }
+  return settings;
+}
+
+void TDX7Display::Close() {
+  if (closed) return;
+  closed = true;
+  if (driver->current.Get() == this) driver->current = nullptr;
+  // An attached window's display leaves the desktop buffer to the others.
+  if (driver->owner != this) return;
+  driver->owner = nullptr;
+  driver->context->CloseContext();
+}
+
+IDirect3DDevice7* TDX7Display::SetListener(TDX7DeviceListener* listener) {
+  return closed ? nullptr : driver->context->SetListener(listener);
+}
+
+std::vector<Ref<TGraphicsMode>> TDX7DisplayDriver::GraphicsModes() { return context->modes; }
+
+Ref<TDisplay> TDX7DisplayDriver::Attach(intptr_t window, int) {
+  const HWND handle = reinterpret_cast<HWND>(window);
+  if (!handle || !IsWindow(handle)) return nullptr;
+  // The desktop buffer takes the place of a display of the context's own.
+  if (owner) owner->Close();
+  context->UseDesktop();
+  return New<TDX7Display>(Ref<TDX7DisplayDriver>(this), handle);
+}
+
+Ref<TDisplay> TDX7DisplayDriver::Create(int width, int height, int depth, int hz, int) {
+  if (width < 1 || height < 1) return nullptr;
+  // The context drives one display of its own: the one before is closed.
+  if (owner) owner->Close();
+  context->CloseContext();
+  if (depth != 0) {
+    context->CreateFullscreen(width, height, depth, hz);
+  } else {
+    context->CreateWindowed(width, height);
+  }
+  const Ref<TDX7Display> display = New<TDX7Display>(Ref<TDX7DisplayDriver>(this), nullptr);
+  owner = display.Get();
+  return display;
+}
+
+void TDX7DisplayDriver::SetDisplay(const Ref<TDisplay>& display) {
+  current = Cast<TDX7Display>(display);
+  if (!current || !current->window) return;
+  if (endSceneResult != 0) {
+    PrintLine(String("device lost!"));
+    context->ReleaseSurfaces();
+    context->CreateSurfaces();
+    context->device->BeginScene();
+    PrintLine(String("device restored!"));
+    endSceneResult = 0;
+  }
+  if (context->clipper) context->clipper->SetHWnd(0, current->window);
+}
+
+void TDX7DisplayDriver::Flip(int sync) {
+  if (!current || current->closed) return;
+  context->SetPresentInterval(sync != 0 ? 1 : 0);
+  if (!current->window) {
+    context->Present();
+    return;
+  }
+  RECT client{};
+  GetClientRect(current->window, &client);
+  POINT origin{0, 0};
+  ClientToScreen(current->window, &origin);
+  RECT source{0, 0, client.right, client.bottom};
+  RECT target{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+  endSceneResult = context->device->EndScene();
+  context->primarySurface->Blt(&target, context->backBuffer, &source, DDBLT_WAIT, nullptr);
+  context->device->BeginScene();
+}
+
+Ref<TDX7DisplayDriver> DX7DisplayDriver() {
+  static const Ref<TDX7DisplayDriver> driver = FindDriver();
+  return driver;
+}
