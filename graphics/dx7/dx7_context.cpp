@@ -79,6 +79,18 @@ RECT ScreenRectOfClient(HWND window, int width, int height) {
 
 }  // namespace
 
+DDPIXELFORMAT Bgra32PixelFormat() {
+  DDPIXELFORMAT format{};
+  format.dwSize = sizeof format;
+  format.dwFlags = DDPF_RGB | DDPF_ALPHAPIXELS;
+  format.dwRGBBitCount = 32;
+  format.dwRBitMask = 0xFF0000;
+  format.dwGBitMask = 0xFF00;
+  format.dwBBitMask = 0xFF;
+  format.dwRGBAlphaBitMask = 0xFF000000;
+  return format;
+}
+
 void (*DirectDrawFunction(const char* name))() {
   static const HMODULE library = LoadLibraryA("ddraw");
   if (!library) return nullptr;

@@ -27,6 +27,10 @@ enum : int {
 
 class TDX7Context;
 
+// 32-bit pixels with alpha, blue in the lowest byte (PIXFMT_BGRA32): the
+// format of textures and of pixels handed to GDI.
+DDPIXELFORMAT Bgra32PixelFormat();
+
 // A function of the DirectDraw library, loaded on first use; null when the
 // library or the function is missing.
 void (*DirectDrawFunction(const char* name))();

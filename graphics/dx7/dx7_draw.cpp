@@ -308,13 +308,7 @@ IDirectDrawSurface7* TDX7DrawDriver::CreateSystemSurface(Ref<TPixmap>& pixmap) {
   desc.dwHeight = static_cast<DWORD>(pixmap->Height());
   desc.lPitch = pixmap->Pitch();
   desc.lpSurface = pixmap->Pixels();
-  desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
-  desc.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_ALPHAPIXELS;
-  desc.ddpfPixelFormat.dwRGBBitCount = 32;
-  desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
-  desc.ddpfPixelFormat.dwGBitMask = 0xFF00;
-  desc.ddpfPixelFormat.dwBBitMask = 0xFF;
-  desc.ddpfPixelFormat.dwRGBAlphaBitMask = 0xFF000000;
+  desc.ddpfPixelFormat = Bgra32PixelFormat();
   IDirectDrawSurface7* surface = nullptr;
   if (FAILED(DX7DisplayDriver()->context->directDraw->CreateSurface(&desc, &surface, nullptr))) {
     throw RuntimeError("D3D7Flat2D Create System Surface Failed");

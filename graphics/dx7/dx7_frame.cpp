@@ -89,13 +89,7 @@ Ref<TDX7ImageFrame> TDX7ImageFrame::Create(const Ref<TDX7DrawDriver>& driver, in
   if (flags & IMG_MIPMAPPED) desc.ddsCaps.dwCaps |= DDSCAPS_MIPMAP | DDSCAPS_COMPLEX;
   desc.dwWidth = static_cast<DWORD>(made->textureWidth);
   desc.dwHeight = static_cast<DWORD>(made->textureHeight);
-  desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
-  desc.ddpfPixelFormat.dwFlags = DDPF_RGB | DDPF_ALPHAPIXELS;
-  desc.ddpfPixelFormat.dwRGBBitCount = 32;
-  desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
-  desc.ddpfPixelFormat.dwGBitMask = 0xFF00;
-  desc.ddpfPixelFormat.dwBBitMask = 0xFF;
-  desc.ddpfPixelFormat.dwRGBAlphaBitMask = 0xFF000000;
+  desc.ddpfPixelFormat = Bgra32PixelFormat();
   if (FAILED(
           DX7DisplayDriver()->context->directDraw->CreateSurface(&desc, &made->surface, nullptr))) {
     made->surface = nullptr;
