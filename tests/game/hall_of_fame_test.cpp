@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "game/settings.h"
+#include "graphics/display/graphics.h"
+#include "graphics/dx7/dx7_draw.h"
 #include "tests/game/game_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -150,11 +152,15 @@ TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
   ASSERT_TRUE(WriteSettings(String::FromBytes(path)));
   EXPECT_EQ(ReadFileBytes(path), std::string("\0\0\0\0", 4));
 
+  // DirectX named: chosen where the build has it (Windows), else OpenGL.
+  const Ref<TDrawDriver> directX = DX7DrawDriver();
   WriteFileBytes(path, std::string("\1\0\0\0", 4));
   ChooseDisplayDriver(String::FromBytes(path));
-  EXPECT_EQ(Game().driverFlag, 0) << "DirectX named but not there";
+  EXPECT_EQ(Game().driverFlag, directX ? 1 : 0);
+  EXPECT_EQ(CurrentDisplayDriver(),
+            directX ? Ref<TDisplayDriver>(directX) : Ref<TDisplayDriver>(GLDrawDriver()));
   WriteSettings(String::FromBytes(path));
-  EXPECT_EQ(ReadFileBytes(path), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(path), std::string(directX ? "\1\0\0\0" : "\0\0\0\0", 4));
 
   WriteFileBytes(path, "");
   ChooseDisplayDriver(String::FromBytes(path));
@@ -162,7 +168,7 @@ TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
   WriteFileBytes(path, std::string("\0\0\0\0extra", 9));
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, 0);
-  EXPECT_EQ(CurrentDrawDriver(), Ref<TDrawDriver>(GLDrawDriver()));
+  EXPECT_EQ(CurrentDisplayDriver(), Ref<TDisplayDriver>(GLDrawDriver()));
 
   std::filesystem::remove(path);
   std::filesystem::create_directory(path);

@@ -194,9 +194,12 @@ Box BallBox(pilot::Spot spot, int margin) {
 
 // In screen pixels; the play area starts at (4, 44).
 bool TitleShown(const ScreenImage& s) {
-  return s.Count({100, 44 + 428, 700, 44 + 452}, MAGENTA) > 50 &&
+  // "PRESS SPACE TO START" lies lower when the driver line is above it.
+  return s.Count({100, 44 + 428, 700, 44 + 470}, MAGENTA) > 50 &&
          s.Count({100, 44 + 326, 700, 44 + 350}, ORANGE) > 50;
 }
+
+bool DriverLineShown(const ScreenImage& s) { return s.Count(DRIVER_LINE, GREY) > 50; }
 
 bool NameEntryShown(const ScreenImage& s) {
   return s.Count({4, 44 + 356, 796, 44 + 380}, CYAN) > 50;

@@ -19,7 +19,7 @@ struct Rgb {
 };
 
 constexpr Rgb MAGENTA{255, 128, 255}, ORANGE{255, 128, 0}, GREEN{0, 255, 0}, YELLOW{255, 255, 0},
-    CYAN{128, 255, 255};
+    CYAN{128, 255, 255}, GREY{128, 128, 128};
 
 bool White(Rgb p);
 
@@ -73,6 +73,10 @@ Box BallBox(pilot::Spot spot, int margin = 0);
 
 // What the screen shows.
 bool TitleShown(const ScreenImage& s);
+// With two display drivers the title offers to switch with G, in grey in
+// the driver line box.
+constexpr Box DRIVER_LINE{100, 44 + 386, 700, 44 + 424};
+bool DriverLineShown(const ScreenImage& s);
 bool NameEntryShown(const ScreenImage& s);
 // "PAUSED", white and drawn over everything else, lies in the label box.
 constexpr Box LABEL{320, 344, 480, 384};

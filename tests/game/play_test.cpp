@@ -2,8 +2,9 @@
 // the OpenGL driver and ALSA's null device, seeded, and the tests play it
 // through XTest keys, read the screen back, and check the files it saves.
 // Given a Windows build (ZORP_WINDOWS_PROGRAM names its zorp.exe), some of
-// them play that too, under Wine on the same X server, where it draws
-// through WGL and has no sound.
+// them play that too, under Wine on the same X server, where it has no sound
+// and draws through DirectX 7 (its first choice) or through WGL, switching
+// between the two with G on the title screen.
 //
 // Nothing here depends on timing. The tests wait for what the screen shows,
 // never for a span of time, and the seed fixes where the items fall: the
@@ -110,6 +111,11 @@ std::vector<Build> Builds() {
   if (WindowsProgram()) builds.push_back(Build::Windows);
   return builds;
 }
+
+// config.ini naming a driver: OpenGL, or DirectX 7, which the Windows build
+// chooses when there is no file.
+const std::string OPENGL_FILE("\0\0\0\0", 4), DIRECTX_FILE("\1\0\0\0", 4);
+std::string DriverFile(Build build) { return build == Build::Windows ? DIRECTX_FILE : OPENGL_FILE; }
 
 class Play : public testing::Test {
  protected:
@@ -632,7 +638,7 @@ TEST_P(PlayEachBuild, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
             ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
       << "scored " << expected.score;
-  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), DriverFile(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(, PlayEachBuild, testing::ValuesIn(Builds()),
@@ -640,13 +646,38 @@ INSTANTIATE_TEST_SUITE_P(, PlayEachBuild, testing::ValuesIn(Builds()),
                            return build.param == Build::Windows ? "Windows" : "Linux";
                          });
 
+// Pixels in the box that are not exactly alike.
+int Unlike(const ScreenImage& a, const ScreenImage& b, Box box) {
+  int n = 0;
+  for (int y = box.y0; y < box.y1; ++y) {
+    for (int x = box.x0; x < box.x1; ++x) {
+      const Rgb p = a.At(x, y), q = b.At(x, y);
+      n += p.r != q.r || p.g != q.g || p.b != q.b ? 1 : 0;
+    }
+  }
+  return n;
+}
+
+// The screen above and below the rows from top to bottom.
+std::vector<Box> Without(int top, int bottom) { return {{0, 0, 800, top}, {0, bottom, 800, 600}}; }
+
+void SaveTitles(const std::vector<ScreenImage>& titles, const char* names[]) {
+  for (size_t i = 0; i < titles.size(); ++i) {
+    titles[i].SaveAs(std::filesystem::temp_directory_path() /
+                     (std::string("zorp-title-") + names[i] + ".ppm"));
+  }
+}
+
 // Both builds end in the same Mesa, the Windows one through WGL on Wine and
-// this one through GLX: the title screens must match pixel for pixel.
+// this one through GLX: the title screens must match pixel for pixel, but
+// for the driver line that only the Windows build has, which moves "PRESS
+// SPACE TO START" down.
 TEST_F(Play, TheWindowsBuildShowsTheSameTitle) {
   if (!WindowsProgram())
     GTEST_SKIP() << "No Windows build: ZORP_WINDOWS_PROGRAM names its zorp.exe";
   std::vector<ScreenImage> titles;
   for (Build build : {Build::Linux, Build::Windows}) {
+    WriteFileBytes(dir_ / "config.ini", OPENGL_FILE);
     Start(1, build);
     ASSERT_NO_FATAL_FAILURE(SkipIntro());
     ASSERT_TRUE(WaitFor(TitleShown, true));
@@ -654,13 +685,57 @@ TEST_F(Play, TheWindowsBuildShowsTheSameTitle) {
     Tap(XK_Escape);
     ASSERT_EQ(Exit(), 0);
   }
-  const Box whole{0, 0, 800, 600};
-  if (titles[1].Differs(titles[0], whole)) {
-    const std::filesystem::path shots = std::filesystem::temp_directory_path();
-    titles[0].SaveAs(shots / "zorp-title-linux.ppm");
-    titles[1].SaveAs(shots / "zorp-title-windows.ppm");
-    ADD_FAILURE() << titles[1].Changed(titles[0], whole)
-                  << " pixels differ clearly; the titles are in " << shots / "zorp-title-*.ppm";
+  EXPECT_FALSE(DriverLineShown(titles[0]));
+  EXPECT_TRUE(DriverLineShown(titles[1]));
+  int unlike = 0;
+  for (Box part : Without(44 + 386, 44 + 470)) unlike += titles[1].Changed(titles[0], part);
+  if (unlike != 0) {
+    const char* names[] = {"linux", "windows"};
+    SaveTitles(titles, names);
+    ADD_FAILURE() << unlike << " pixels differ clearly; the titles are in /tmp/zorp-title-*.ppm";
+  }
+}
+
+// Started on DirectX 7 as config.ini says, G switches to OpenGL and back on
+// the title screen: each switch shows the title again, the same but for
+// the driver line, which names the other driver, and the choice last made
+// is saved.
+TEST_F(Play, GSwitchesTheWindowsBuildBetweenItsDrivers) {
+  if (!WindowsProgram())
+    GTEST_SKIP() << "No Windows build: ZORP_WINDOWS_PROGRAM names its zorp.exe";
+  WriteFileBytes(dir_ / "config.ini", DIRECTX_FILE);
+  Start(1, Build::Windows);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
+  const auto titleWithLine = [](const ScreenImage& s) {
+    return TitleShown(s) && DriverLineShown(s);
+  };
+  std::vector<ScreenImage> titles;
+  ASSERT_TRUE(WaitFor(titleWithLine, true));
+  titles.push_back(screen_);
+  for (int i = 0; i < 2; ++i) {
+    const ScreenImage before = screen_;
+    Tap(XK_g);
+    ASSERT_TRUE(WaitFor(
+        [&](const ScreenImage& s) { return titleWithLine(s) && s.Differs(before, DRIVER_LINE); },
+        true))
+        << "switch " << i + 1 << ": the title again, naming the other driver";
+    titles.push_back(screen_);
+  }
+  Tap(XK_Escape);
+  EXPECT_EQ(Exit(), 0);
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), DIRECTX_FILE);
+
+  // The drivers draw the title alike, pixel for pixel.
+  int acrossDrivers = 0;
+  for (Box part : Without(DRIVER_LINE.y0, DRIVER_LINE.y1)) {
+    acrossDrivers += Unlike(titles[0], titles[1], part);
+  }
+  const int backAgain = Unlike(titles[0], titles[2], {0, 0, 800, 600});
+  if (acrossDrivers != 0 || backAgain != 0) {
+    const char* names[] = {"directx", "opengl", "directx-again"};
+    SaveTitles(titles, names);
+    ADD_FAILURE() << acrossDrivers << " pixels differ between the drivers, " << backAgain
+                  << " after switching back; the titles are in /tmp/zorp-title-*.ppm";
   }
 }
 
@@ -755,7 +830,7 @@ TEST_P(PlayEachBuild, ClosingTheSessionSavesTheHallOfFame) {
   std::vector<Rank> defaults;
   for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
   EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"), ScoresFile(defaults));
-  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), std::string("\0\0\0\0", 4));
+  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), DriverFile(GetParam()));
 }
 
 }  // namespace
