@@ -20,6 +20,7 @@
 #include <GL/gl.h>
 
 #include "tests/graphics/textured_quad.h"
+#include "tests/graphics/win32_screen.h"
 
 namespace {
 
@@ -41,27 +42,12 @@ bool PumpUntilSeen(const std::string& event) {
   });
 }
 
-struct Rgb {
-  int r, g, b;
-  bool operator==(const Rgb&) const = default;
-};
-
-void PrintTo(const Rgb& c, std::ostream* out) { *out << c.r << "," << c.g << "," << c.b; }
-
 // The back buffer at (x, y), GL's bottom-left origin.
 Rgb BackBufferAt(int x, int y) {
   unsigned char pixel[4] = {};
   glReadBuffer(GL_BACK);
   glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
   return {pixel[0], pixel[1], pixel[2]};
-}
-
-// The screen at (x, y), as X shows it.
-Rgb ScreenAt(int x, int y) {
-  const HDC screen = GetDC(nullptr);
-  const COLORREF color = GetPixel(screen, x, y);
-  ReleaseDC(nullptr, screen);
-  return {GetRValue(color), GetGValue(color), GetBValue(color)};
 }
 
 void Fill(float r, float g, float b) {
