@@ -274,6 +274,7 @@ void TDX7Context::CreateSurfaces() {
 }
 
 void TDX7Context::ReleaseSurfaces() {
+  if (listener) listener->DeviceReleased(*this);
   ReleaseCom(backBuffer);
   ReleaseCom(device);
   ReleaseCom(primarySurface);

@@ -42,6 +42,9 @@ class TDX7DeviceListener {
   virtual ~TDX7DeviceListener() = default;
   virtual void DeviceLost(TDX7Context& context) = 0;
   virtual void DeviceRestored(TDX7Context& context) = 0;
+  // The device and the surfaces are about to be released: nothing may use
+  // them afterwards.
+  virtual void DeviceReleased(TDX7Context& context) = 0;
 };
 
 class TDX7Context : public Object {

@@ -54,7 +54,13 @@ void TDX7Display::Close() {
   if (closed) return;
   closed = true;
   if (driver->current.Get() == this) driver->current = nullptr;
-  // An attached window's display leaves the desktop buffer to the others.
+  if (window) {
+    // The desktop buffer goes with the last display drawn through it.
+    if (--driver->attached == 0 && driver->context->state == DX7_DESKTOP) {
+      driver->context->CloseContext();
+    }
+    return;
+  }
   if (driver->owner != this) return;
   driver->owner = nullptr;
   driver->context->CloseContext();
@@ -72,12 +78,14 @@ Ref<TDisplay> TDX7DisplayDriver::Attach(intptr_t window, int) {
   // The desktop buffer takes the place of a display of the context's own.
   if (owner) owner->Close();
   context->UseDesktop();
+  attached++;
   return New<TDX7Display>(Ref<TDX7DisplayDriver>(this), handle);
 }
 
 Ref<TDisplay> TDX7DisplayDriver::Create(int width, int height, int depth, int hz, int) {
   if (width < 1 || height < 1) return nullptr;
-  // The context drives one display of its own: the one before is closed.
+  // The context drives one display of its own, or the desktop buffer for
+  // attached ones: what it drove before is closed.
   if (owner) owner->Close();
   context->CloseContext();
   if (depth != 0) {

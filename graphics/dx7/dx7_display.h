@@ -36,6 +36,7 @@ class TDX7DisplayDriver : public TDisplayDriver {
   Ref<TDX7Context> context;
   Ref<TDX7Display> current;
   TDX7Display* owner = nullptr;  // the display the context's window is
+  int attached = 0;              // open displays in attached windows
   // What EndScene said when last presenting into an attached window;
   // nonzero: the device was lost, and the surfaces are made again.
   HRESULT endSceneResult = 0;

@@ -52,10 +52,10 @@ void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
     DX7DisplayDriver()->SetDisplay(nullptr);
     return;
   }
-  IDirect3DDevice7* const selected = dx7->SetListener(this);
-  if (!selected) return;
-  device = selected;
+  if (!dx7->SetListener(this)) return;
+  // Selecting an attached window's display may make the device again.
   DX7DisplayDriver()->SetDisplay(dx7);
+  device = DX7DisplayDriver()->context->device;
 
   const int width = DisplayWidth(), height = DisplayHeight();
   clipLeft = clipTop = 0;
@@ -102,6 +102,11 @@ void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
   SelectDrawDisplay(draw);
   // The first selection has just applied the defaults.
   if (!first) draw->ReapplyState();
+}
+
+void TDX7DrawDriver::DeviceReleased(TDX7Context&) {
+  device = nullptr;
+  frame = nullptr;
 }
 
 void TDX7DrawDriver::Flip(int sync) { DX7DisplayDriver()->Flip(sync); }

@@ -54,6 +54,8 @@ class TDX7DrawDriver : public TDrawDriver, public TDX7DeviceListener {
   // Textures stay on a lost device (they are managed): nothing to do.
   void DeviceLost(TDX7Context&) override {}
   void DeviceRestored(TDX7Context&) override {}
+  // Forgets the device, and the texture it had bound.
+  void DeviceReleased(TDX7Context&) override;
 
   // Binds the frame's texture (null: none) with its filter.
   void SelectFrame(TDX7ImageFrame* frame);

@@ -69,6 +69,7 @@ bool ScreenShows(int left, int top, const Ref<TPixmap>& expected) {
 struct DeviceRecorder : TDX7DeviceListener {
   void DeviceLost(TDX7Context&) override { lost++; }
   void DeviceRestored(TDX7Context&) override { restored++; }
+  void DeviceReleased(TDX7Context&) override {}
   int lost = 0, restored = 0;
 };
 
