@@ -71,12 +71,6 @@ void RegisterWindowClass() {
   registered = true;
 }
 
-RECT ScreenRectOfClient(HWND window, int width, int height) {
-  POINT origin{0, 0};
-  ClientToScreen(window, &origin);
-  return RECT{origin.x, origin.y, origin.x + width, origin.y + height};
-}
-
 }  // namespace
 
 DDPIXELFORMAT Bgra32PixelFormat() {
@@ -305,11 +299,21 @@ void TDX7Context::Present() {
   if (FullScreen()) {
     primarySurface->Flip(nullptr, presentFlags);
   } else {
-    RECT source{0, 0, width, height};
-    RECT target = ScreenRectOfClient(window, width, height);
-    primarySurface->Blt(&target, backBuffer, &source, DDBLT_WAIT, nullptr);
+    CopyToWindow(window, width, height);
   }
   device->BeginScene();
+}
+
+void TDX7Context::CopyToWindow(HWND target, int copyWidth, int copyHeight) {
+  POINT origin{0, 0};
+  ClientToScreen(target, &origin);
+  // Only what lies on the screen: the primary surface is the screen, and a
+  // copy reaching past it would be refused whole.
+  RECT to{origin.x, origin.y, origin.x + copyWidth, origin.y + copyHeight};
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (!IntersectRect(&to, &to, &screen)) return;
+  RECT from{to.left - origin.x, to.top - origin.y, to.right - origin.x, to.bottom - origin.y};
+  primarySurface->Blt(&to, backBuffer, &from, DDBLT_WAIT, nullptr);
 }
 
 void TDX7Context::SetPresentInterval(int sync) {

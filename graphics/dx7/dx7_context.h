@@ -75,6 +75,9 @@ class TDX7Context : public Object {
   // Full screen only: 0 flips at once, 1 at the vertical blank, 2 to 4 every
   // so many blanks.
   void SetPresentInterval(int sync);
+  // Copies the top-left width x height of the back buffer into the window's
+  // client area, as far as it lies on the screen.
+  void CopyToWindow(HWND window, int width, int height);
 
   bool FullScreen() const { return (state & DX7_FULLSCREEN) == DX7_FULLSCREEN; }
 

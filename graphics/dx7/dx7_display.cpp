@@ -121,12 +121,8 @@ void TDX7DisplayDriver::Flip(int sync) {
   }
   RECT client{};
   GetClientRect(current->window, &client);
-  POINT origin{0, 0};
-  ClientToScreen(current->window, &origin);
-  RECT source{0, 0, client.right, client.bottom};
-  RECT target{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
   endSceneResult = context->device->EndScene();
-  context->primarySurface->Blt(&target, context->backBuffer, &source, DDBLT_WAIT, nullptr);
+  context->CopyToWindow(current->window, client.right, client.bottom);
   context->device->BeginScene();
 }
 

@@ -196,11 +196,15 @@ TEST_F(Dx7DisplayTest, AWindowedDisplayShowsItsFrameInTheClientAreaWhereverTheWi
   EXPECT_EQ(client.bottom, 150);
 
   // Moved, the window shows the next frame at its new place: the copy goes
-  // where the client area is at each flip.
+  // where the client area is at each flip, and as far as it lies on the
+  // screen when the window reaches past its edge.
   const struct {
     POINT place;
     Rgb background;
-  } moves[] = {{{30, 40}, {60, 60, 60}}, {{420, 300}, {0, 128, 0}}, {{400, 280}, {128, 0, 0}}};
+  } moves[] = {{{30, 40}, {60, 60, 60}},
+               {{420, 300}, {0, 128, 0}},
+               {{400, 280}, {128, 0, 0}},
+               {{740, 520}, {0, 0, 128}}};
   for (const auto& move : moves) {
     SetWindowPos(window, nullptr, move.place.x, move.place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     POINT origin{0, 0};
