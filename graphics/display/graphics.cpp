@@ -64,12 +64,15 @@ void AdvanceSequence() { context.sequence = detail::NextDisplaySequence(context.
 // Hardware sync is trusted only after three flips in a row last one refresh
 // period, give or take a millisecond; a driver that ignores the vertical
 // blank keeps the clock pacing. Three flips in a row that take under half a
-// period settle it at once, so a display without sync opens quickly.
+// period settle it at once, so a display without sync opens quickly; flips
+// that do neither (a driver that waits, but not for this rate) are given
+// up on after a dozen, not a second.
 bool FlipsFollowRefresh(int hz) {
+  constexpr int MOST_FLIPS = 12;
   const int period = 1000 / hz;
   const int start = ClockMillis();
   int matches = 0, quick = 0;
-  while (MillisSince(start, ClockMillis()) < 1000) {
+  for (int flips = 0; flips < MOST_FLIPS && MillisSince(start, ClockMillis()) < 1000; ++flips) {
     const int before = ClockMillis();
     context.driver->Flip(1);
     const int took = MillisSince(before, ClockMillis());

@@ -431,6 +431,15 @@ TEST_F(DisplayContext, CalibrationSeesThroughOneQuickFlipAmongRealOnes) {
   EXPECT_EQ(driver->Flips(1), 1) << "hardware sync";
 }
 
+TEST_F(DisplayContext, CalibrationGivesUpOnFlipsThatNeitherWaitNorReturnAtOnce) {
+  // Flips of 8 ms at 75 Hz: not a period, not quick; a dozen, not a second.
+  driver->vblank = 8;
+  OpenDisplay(800, 600, 32, 75, 0);
+  EXPECT_EQ(driver->Flips(1), 12);
+  driver->log.clear();
+  EXPECT_EQ(PacedSleeps(1).size(), 1u) << "paced by the clock";
+}
+
 TEST_F(DisplayContext, DesktopWindowWithARatePacesWithoutCalibrating) {
   driver->vblank = 16;
   OpenDisplay(640, 480, 0, 60, 0);
