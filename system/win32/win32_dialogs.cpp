@@ -51,6 +51,9 @@ String FromBuffer(const std::vector<char>& buffer) {
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM initialFolder) {
   if (message == BFFM_INITIALIZED) {
     SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, initialFolder);
+    // Once more when the dialog has settled: Wine's tree sometimes stops
+    // short of the folder the first time.
+    PostMessageA(dialog, BFFM_SETSELECTIONA, TRUE, initialFolder);
   } else if (message == BFFM_SELCHANGED) {
     char path[MAX_PATH] = {};
     if (SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {

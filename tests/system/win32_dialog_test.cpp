@@ -95,12 +95,15 @@ class Answer {
     HWND dialog = nullptr;
     if (!WaitUntil([&] { return (dialog = ForegroundDialog()) != nullptr; }, 30000)) return;
     caption = CaptionOf(dialog);
-    if (ready_ && !WaitUntil([&] { return ready_(dialog); }, 30000)) return;
-    // Wine moves the X focus itself only when a window manager asks it to.
-    // (One call each: keys chained after it would go to that window by
-    // XSendEvent, not through XTEST.)
-    typed_ = XdoTool("windowfocus --sync " + std::to_string(XWindowOf(dialog))) && XdoTool(keys_);
-    if (!WaitUntil([&] { return !IsWindow(dialog); }, 30000)) {
+    // A dialog never ready is cancelled untyped, so that the test fails
+    // instead of waiting on it for ever.
+    if (!ready_ || WaitUntil([&] { return ready_(dialog); }, 30000)) {
+      // Wine moves the X focus itself only when a window manager asks it
+      // to. (One call each: keys chained after it would go to that window
+      // by XSendEvent, not through XTEST.)
+      typed_ = XdoTool("windowfocus --sync " + std::to_string(XWindowOf(dialog))) && XdoTool(keys_);
+    }
+    if (!WaitUntil([&] { return !IsWindow(dialog); }, typed_ ? 30000 : 0)) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     }
   }
