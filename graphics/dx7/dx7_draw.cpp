@@ -46,6 +46,8 @@ Ref<TDisplay> TDX7DrawDriver::Create(int width, int height, int depth, int hz, i
 }
 
 void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
+  // Quads waiting belong to the display selected until now.
+  FlushBatch();
   const Ref<TDrawDisplay> draw = Cast<TDrawDisplay>(display);
   const Ref<TDX7Display> dx7 = draw ? Cast<TDX7Display>(draw->display) : nullptr;
   if (!dx7) {
@@ -107,9 +109,13 @@ void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
 void TDX7DrawDriver::DeviceReleased(TDX7Context&) {
   device = nullptr;
   frame = nullptr;
+  batch.clear();
 }
 
-void TDX7DrawDriver::Flip(int sync) { DX7DisplayDriver()->Flip(sync); }
+void TDX7DrawDriver::Flip(int sync) {
+  FlushBatch();
+  DX7DisplayDriver()->Flip(sync);
+}
 
 Ref<TImageFrame> TDX7DrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
   const Ref<TDX7ImageFrame> made = NewFrame(pixmap->Width(), pixmap->Height(), flags);
@@ -121,6 +127,7 @@ Ref<TImageFrame> TDX7DrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags
 
 void TDX7DrawDriver::ApplyBlend(int mode) {
   if (mode == blend) return;
+  FlushBatch();
   blend = mode;
   const auto set = [&](bool test, bool blending, DWORD source = 0, DWORD target = 0) {
     device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, test);
@@ -165,6 +172,7 @@ void TDX7DrawDriver::ApplyClearColor(int r, int g, int b) {
 }
 
 void TDX7DrawDriver::ApplyClip(int x, int y, int width, int height) {
+  FlushBatch();
   clipLeft = x;
   clipTop = y;
   clipRight = x + width;
@@ -190,6 +198,7 @@ void TDX7DrawDriver::ApplyMatrix(float newIx, float newIy, float newJx, float ne
 void TDX7DrawDriver::ApplyLineWidth(float width) { lineWidth = width; }
 
 void TDX7DrawDriver::ClearBuffer() {
+  FlushBatch();
   D3DRECT rect{clipLeft, clipTop, clipRight, clipBottom};
   device->Clear(1, &rect, D3DCLEAR_TARGET, clearColor, 0, 0);
 }
@@ -263,6 +272,7 @@ void TDX7DrawDriver::RenderPolygon(const std::vector<float>& xy, float hx, float
 
 void TDX7DrawDriver::SelectFrame(TDX7ImageFrame* selected) {
   if (selected == frame) return;
+  FlushBatch();
   if (selected) {
     device->SetTexture(0, selected->surface);
     if (!frame) {
@@ -298,7 +308,15 @@ void TDX7DrawDriver::RenderFrameQuad(TDX7ImageFrame& quadFrame, float x0, float 
     v.color = color;
   }
   SelectFrame(&quadFrame);
-  device->DrawPrimitive(D3DPT_TRIANGLESTRIP, DX7_TEXTURED_VERTEX_FORMAT, quadFrame.vertices, 4, 0);
+  // The strip's two triangles, waiting with the frame's other quads.
+  for (int i : {0, 1, 2, 2, 1, 3}) batch.push_back(quadFrame.vertices[i]);
+}
+
+void TDX7DrawDriver::FlushBatch() {
+  if (batch.empty()) return;
+  device->DrawPrimitive(D3DPT_TRIANGLELIST, DX7_TEXTURED_VERTEX_FORMAT, batch.data(),
+                        static_cast<DWORD>(batch.size()), 0);
+  batch.clear();
 }
 
 IDirectDrawSurface7* TDX7DrawDriver::CreateSystemSurface(Ref<TPixmap>& pixmap) {
@@ -324,6 +342,7 @@ IDirectDrawSurface7* TDX7DrawDriver::CreateSystemSurface(Ref<TPixmap>& pixmap) {
 template <class Copy>
 void TDX7DrawDriver::WithBackBufferDC(Ref<TPixmap> pixmap, Copy copy) {
   if (pixmap->Width() < 1 || pixmap->Height() < 1) return;
+  FlushBatch();
   IDirectDrawSurface7* const back = DX7DisplayDriver()->context->backBuffer;
   SceneClosed closed(device);
   IDirectDrawSurface7* const system = CreateSystemSurface(pixmap);

@@ -3,7 +3,7 @@
 // display driver, with the same pixel rules as the OpenGL driver where
 // Direct3D allows: a projection that puts texel centres on pixel centres,
 // untransformed vertices carrying the drawing colour, and images as managed
-// textures.
+// textures whose quads are drawn in batches.
 
 #include "graphics/draw2d/draw_display.h"
 #include "graphics/dx7/dx7_display.h"
@@ -60,8 +60,14 @@ class TDX7DrawDriver : public TDrawDriver, public TDX7DeviceListener {
   // Binds the frame's texture (null: none) with its filter.
   void SelectFrame(TDX7ImageFrame* frame);
   Ref<TDX7ImageFrame> NewFrame(int width, int height, int flags);
+  // The frame's quad joins the triangles waiting to be drawn with its
+  // texture: a run of one image's frames, such as a line of text, is one
+  // draw.
   void RenderFrameQuad(TDX7ImageFrame& frame, float x0, float y0, float x1, float y1, float tx,
                        float ty);
+  // Draws the quads waiting; every change of state that would alter them
+  // comes after.
+  void FlushBatch();
   // A system-memory surface over the pixmap's own pixels (converted first
   // when GDI cannot read its format); released by the caller.
   IDirectDrawSurface7* CreateSystemSurface(Ref<TPixmap>& pixmap);
@@ -76,7 +82,8 @@ class TDX7DrawDriver : public TDrawDriver, public TDX7DeviceListener {
   int clipLeft = 0, clipTop = 0, clipRight = 0, clipBottom = 0;
   int blend = 0;
   TDX7ImageFrame* frame = nullptr;
-  int magFilter = 0;  // 0 point, IMG_FILTERED linear
+  int magFilter = 0;                     // 0 point, IMG_FILTERED linear
+  std::vector<DX7TexturedVertex> batch;  // triangles of the frame's quads
 
  private:
   // The local point placed by the matrix at (tx, ty).

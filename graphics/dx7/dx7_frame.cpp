@@ -62,9 +62,11 @@ TDX7ImageFrame::~TDX7ImageFrame() {
   // A device closed since has nothing bound any more.
   if (driver->frame == this) {
     if (sequence == DisplaySequence()) {
+      // Its quads still waiting are drawn while the texture is there.
       driver->SelectFrame(nullptr);
     } else {
       driver->frame = nullptr;
+      driver->batch.clear();
     }
   }
   // Textures belong to DirectDraw, which lives as long as the program: a

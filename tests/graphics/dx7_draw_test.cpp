@@ -369,16 +369,32 @@ TEST_F(DX7Draw, FramesDrawTexturedAndPrimitivesUnbindTheTextureFirst) {
   smooth->SetTexCoords(0, 0, 0.5f, 0.75f);
   device.Reset();
   smooth->Render(0, 0, 4, 2, 10, 20);
+  EXPECT_EQ(0, device.Count("DrawPrimitive")) << "the quad waits for more of its frame";
+  smooth->Render(4, 0, 8, 2, 10, 20);
+  driver->FlushBatch();
   {
+    // Both quads in one draw, each as the two triangles of its strip.
     const auto& draw = OnlyDraw();
-    EXPECT_EQ(D3DPT_TRIANGLESTRIP, draw.type);
+    EXPECT_EQ(D3DPT_TRIANGLELIST, draw.type);
     EXPECT_EQ(DX7_TEXTURED_VERTEX_FORMAT, draw.fvf);
-    ExpectVertices({{10, 20}, {14, 20}, {10, 22}, {14, 22}}, draw.vertices);
-    const Point uv[] = {{0, 0}, {0.5f, 0}, {0, 0.75f}, {0.5f, 0.75f}};
-    for (size_t i = 0; i < draw.vertices.size() && i < 4; i++) {
+    ExpectVertices({{10, 20},
+                    {14, 20},
+                    {10, 22},
+                    {10, 22},
+                    {14, 20},
+                    {14, 22},
+                    {14, 20},
+                    {18, 20},
+                    {14, 22},
+                    {14, 22},
+                    {18, 20},
+                    {18, 22}},
+                   draw.vertices);
+    const Point uv[] = {{0, 0}, {0.5f, 0}, {0, 0.75f}, {0, 0.75f}, {0.5f, 0}, {0.5f, 0.75f}};
+    for (size_t i = 0; i < draw.vertices.size(); i++) {
       EXPECT_EQ(0xff0a141eu, draw.vertices[i].color);
-      EXPECT_EQ(uv[i].x, draw.vertices[i].u);
-      EXPECT_EQ(uv[i].y, draw.vertices[i].v);
+      EXPECT_EQ(uv[i % 6].x, draw.vertices[i].u);
+      EXPECT_EQ(uv[i % 6].y, draw.vertices[i].v);
     }
   }
   ASSERT_EQ(1u, device.textures.size());
@@ -387,21 +403,31 @@ TEST_F(DX7Draw, FramesDrawTexturedAndPrimitivesUnbindTheTextureFirst) {
   blocky->Render(0, 0, 4, 2, 10, 20);
   EXPECT_EQ(static_cast<DWORD>(D3DTFG_POINT), lastFilter());
 
+  // The quad waiting is drawn with its texture, then unbound for the rect.
   device.Reset();
   driver->RenderRect(0, 0, 1, 1, 0, 0);
+  ASSERT_EQ(2u, device.draws.size());
+  EXPECT_EQ(D3DPT_TRIANGLELIST, device.draws[0].type);
+  EXPECT_EQ(D3DPT_TRIANGLESTRIP, device.draws[1].type);
   ASSERT_EQ(1u, device.textures.size());
   EXPECT_EQ(0u, device.textures[0].stage);
   EXPECT_EQ(nullptr, device.textures[0].surface);
-  const auto first = [&](const char* name) {
-    return std::find(device.calls.begin(), device.calls.end(), name) - device.calls.begin();
-  };
-  EXPECT_LT(first("SetTexture"), first("DrawPrimitive"));
+  EXPECT_EQ(device.calls,
+            (std::vector<std::string>{"DrawPrimitive", "SetTexture", "SetTextureStageState",
+                                      "SetTextureStageState", "DrawPrimitive"}));
   EXPECT_EQ(nullptr, driver->frame);
 
   // Unbound once is enough.
   device.Reset();
   driver->RenderRect(0, 0, 1, 1, 0, 0);
   EXPECT_EQ(0, device.Count("SetTexture"));
+
+  // A change of blend mode comes after the quads drawn before it.
+  smooth->Render(0, 0, 4, 2, 10, 20);
+  device.Reset();
+  driver->ApplyBlend(BLEND_ALPHA);
+  ASSERT_FALSE(device.calls.empty());
+  EXPECT_EQ("DrawPrimitive", device.calls.front());
 
   // A frame going away while bound leaves the driver no dangling frame.
   driver->SelectFrame(blocky.Get());
