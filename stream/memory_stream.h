@@ -14,6 +14,8 @@ class TMemoryStream : public TStream {
   // Clamps pos to 0..Size.
   int Seek(int pos) override;
   int Read(void* buf, int count) override;
+  // The line found in the block at once, not read a byte at a time.
+  String ReadLine() override;
   // Writes inside the block only; it never grows.
   int Write(const void* buf, int count) override;
 

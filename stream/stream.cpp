@@ -90,6 +90,17 @@ String TStream::ReadLine() {
   return String(std::move(line));
 }
 
+String TStream::LineOf(const uint8_t* bytes, size_t count) {
+  std::u16string line(count, u'\0');
+  size_t kept = 0;
+  for (size_t i = 0; i < count; ++i) {
+    line[kept] = bytes[i];
+    kept += bytes[i] != '\r' ? 1 : 0;
+  }
+  line.resize(kept);
+  return String(std::move(line));
+}
+
 int TStream::WriteLine(const String& s) {
   const std::string bytes = s.ToBytes();
   const int count = static_cast<int>(bytes.size());

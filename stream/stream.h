@@ -68,6 +68,11 @@ class TStream : public TStreamBase {
   // Only data streams read and write objects.
   virtual Ref<Object> ReadObject();
   virtual void WriteObject(const Ref<Object>& object);
+
+ protected:
+  // The line ReadLine gives for the bytes before its LF or NUL: one
+  // character a byte, every CR dropped.
+  static String LineOf(const uint8_t* bytes, size_t count);
 };
 
 // Forwards the raw operations to an inner stream.

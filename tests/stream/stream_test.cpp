@@ -145,18 +145,30 @@ TEST(Stream, ExactCountTransfersStopAtTheEndAndFailOnNothing) {
   EXPECT_STREQ(TStreamWriteError().what(), "Error writing to stream");
 }
 
+// The stream itself, and a filter over it, which reads a byte at a time.
+std::vector<Ref<TStream>> BothReaders(Bytes& bytes) {
+  auto filter = New<TFilterStream>();
+  filter->SetInnerStream(bytes.Stream());
+  return {bytes.Stream(), filter};
+}
+
 TEST(Stream, LinesEndAtLineFeedOrNulAndDropCarriageReturns) {
-  Bytes crlf({'a', 'b', 13, 10, 'c', 'd'});
-  Ref<TStream> in = crlf.Stream();
-  EXPECT_EQ(in->ReadLine(), "ab");
-  EXPECT_EQ(in->ReadLine(), "cd");
-  EXPECT_EQ(in->ReadLine(), "");
-  EXPECT_EQ(in->ReadLine(), "");
+  Bytes crlf({'a', 'b', 13, 10, 'c', 13, 'd'});
+  for (const Ref<TStream>& in : BothReaders(crlf)) {
+    EXPECT_EQ(in->ReadLine(), "ab");
+    EXPECT_EQ(in->Position(), 4) << "just past the LF";
+    EXPECT_EQ(in->ReadLine(), "cd") << "a last line without LF, its CR dropped";
+    EXPECT_EQ(in->Position(), 7);
+    EXPECT_EQ(in->ReadLine(), "");
+    EXPECT_EQ(in->ReadLine(), "");
+  }
 
   Bytes nul({'x', 0, 'y'});
-  in = nul.Stream();
-  EXPECT_EQ(in->ReadLine(), "x");
-  EXPECT_EQ(in->ReadLine(), "y");
+  for (const Ref<TStream>& in : BothReaders(nul)) {
+    EXPECT_EQ(in->ReadLine(), "x");
+    EXPECT_EQ(in->Position(), 2);
+    EXPECT_EQ(in->ReadLine(), "y");
+  }
 
   // Lines have no length limit, and bytes above 127 are Latin-1 characters.
   std::vector<uint8_t> longLine(3000, 'q');
