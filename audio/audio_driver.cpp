@@ -1,5 +1,7 @@
 #include "audio/audio_driver.h"
 
+#include <utility>
+
 #include "audio/sample_loader.h"
 #include "runtime/program.h"
 
@@ -17,10 +19,10 @@ Ref<TSound> TSound::Load(const Url& url, int flags) {
   Ref<TAudioSample> sample = Cast<TAudioSample>(url.AsObject());
   if (!sample) sample = LoadSample(url);
   if (!sample) return nullptr;
-  return CurrentAudioDriver()->CreateSound(sample, flags);
+  return CurrentAudioDriver()->CreateSound(std::move(sample), flags);
 }
 
-Ref<TSound> TAudioDriver::CreateSound(const Ref<TAudioSample>&, int) { return New<TSound>(); }
+Ref<TSound> TAudioDriver::CreateSound(Ref<TAudioSample>, int) { return New<TSound>(); }
 Ref<TChannel> TAudioDriver::NewChannel() { return New<TChannel>(); }
 
 void StartAudio() {

@@ -40,7 +40,9 @@ class TSound : public Object {
 
 class TAudioDriver : public Object {
  public:
-  virtual Ref<TSound> CreateSound(const Ref<TAudioSample>& sample, int flags);
+  // The sample is taken by value: a driver may keep a sample that nobody else
+  // holds (its reference count is 1) instead of copying its data.
+  virtual Ref<TSound> CreateSound(Ref<TAudioSample> sample, int flags);
   virtual Ref<TChannel> NewChannel();
 };
 

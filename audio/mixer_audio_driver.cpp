@@ -5,11 +5,19 @@
 #include "audio/mixer/mix.h"
 #include "runtime/program.h"
 
-Ref<TSound> TMixerAudioDriver::CreateSound(const Ref<TAudioSample>& sample, int flags) {
-  const Ref<TAudioSample> converted =
-      sample->format == SF_STEREO16LE ? sample : sample->Convert(SF_STEREO16LE);
-  return TMixerSound::Create(MixCreateBuffer(converted->length, 16, 2, converted->hertz,
-                                             converted->samples, flags != 0 ? -1 : 0));
+Ref<TSound> TMixerAudioDriver::CreateSound(Ref<TAudioSample> sample, int flags) {
+  const int loop = flags != 0 ? -1 : 0;
+  if (sample->format != SF_STEREO16LE) sample = sample->Convert(SF_STEREO16LE);
+  // A sample nobody else can reach, such as a converted copy or one loaded
+  // for this sound, is played where it is: long music is then in memory
+  // once. Others are copied, so that what their holders do to them later
+  // does not change the sound; so is memory the sample only borrows.
+  if (sample->RefCount() == 1 && sample->capacity >= 0) {
+    return TMixerSound::Create(
+        MixWrapBuffer(sample->length, 16, 2, sample->hertz, sample->samples, sample, loop));
+  }
+  return TMixerSound::Create(
+      MixCreateBuffer(sample->length, 16, 2, sample->hertz, sample->samples, loop));
 }
 
 Ref<TChannel> TMixerAudioDriver::NewChannel() {

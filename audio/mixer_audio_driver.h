@@ -8,7 +8,7 @@
 class TMixerAudioDriver : public TAudioDriver {
  public:
   // Every sound reaches the mixer as 16-bit stereo at its own rate.
-  Ref<TSound> CreateSound(const Ref<TAudioSample>& sample, int flags) override;
+  Ref<TSound> CreateSound(Ref<TAudioSample> sample, int flags) override;
   // Null when every mixer channel is in use.
   Ref<TChannel> NewChannel() override;
 };

@@ -1,5 +1,6 @@
 // Loading a 3-minute stereo Ogg Vorbis piece at 44.1 kHz through LoadSample
-// (decoding) and LoadSound (decoding and the mixer's copy),
+// (decoding) and LoadSound (decoding, the mixer then playing the frames where
+// they were decoded),
 // against vorbisfile decoding the same bytes straight into one buffer. Pairs
 // are named <case>/zorp and <case>/reference; scripts/bench prints their
 // ratios. PeakRatio is the most heap memory a load held at once, over the
@@ -159,8 +160,8 @@ void AudioLoad_zorp(benchmark::State& state) {
 }
 BENCHMARK(AudioLoad_zorp)->Name("AudioLoad/zorp")->Unit(benchmark::kMillisecond);
 
-// The whole of loading a sound for the mixer: decoding, and the mixer's own
-// copy of the 16-bit stereo frames.
+// The whole of loading a sound for the mixer: decoding, and handing the
+// 16-bit stereo frames to the mixer.
 void LoadSound_zorp(benchmark::State& state) {
   StartWavLoader();
   StartOggLoader();
@@ -176,7 +177,7 @@ void LoadSound_zorp(benchmark::State& state) {
       break;
     }
     meter.Stop(int64_t{FRAMES} * 4);
-    benchmark::DoNotOptimize(sound->buffer->data.get());
+    benchmark::DoNotOptimize(sound->buffer->data);
   }
   meter.Report(state);
   SetAudioDriver(New<TAudioDriver>());

@@ -145,6 +145,31 @@ int FixedRate(float value) {
   return static_cast<int>(std::fmin(fixed, 2147483647.0));
 }
 
+// A buffer record for length frames of the format, without its data; null for
+// what the mixer does not play.
+Ref<pcmbuffer> NewBuffer(int length, int bits, int channels, int hertz, int loop) {
+  if (!table || bits != 16 || (channels != 1 && channels != 2) || length <= 0 || hertz <= 0 ||
+      hertz > MAX_BUFFER_HERTZ || int64_t{length} * channels > MAX_BUFFER_SAMPLES) {
+    return nullptr;
+  }
+  Ref<pcmbuffer> buffer = New<pcmbuffer>();
+  buffer->hertz = hertz;
+  buffer->channels = channels;
+  buffer->bits = bits;
+  buffer->length = length;
+  buffer->bytesPerFrame = channels * bits / 8;
+  buffer->bytes = static_cast<size_t>(length) * static_cast<size_t>(buffer->bytesPerFrame);
+  buffer->loop = loop != 0;
+  return buffer;
+}
+
+void SetFrames(pcmbuffer& buffer, uint8_t* data, int framesWritten) {
+  buffer.data = data;
+  buffer.framesWritten = framesWritten;
+  buffer.writePointer =
+      data + static_cast<size_t>(framesWritten) * static_cast<size_t>(buffer.bytesPerFrame);
+}
+
 }  // namespace
 
 int MixOpenDevice(std::unique_ptr<audiodevice> opened) {
@@ -171,25 +196,20 @@ audiodevice* MixDevice() { return device.get(); }
 
 pcmbuffer* MixCreateBuffer(int length, int bits, int channels, int hertz, const void* data,
                            int loop) {
-  if (!table || bits != 16 || (channels != 1 && channels != 2) || length <= 0 || hertz <= 0 ||
-      hertz > MAX_BUFFER_HERTZ || int64_t{length} * channels > MAX_BUFFER_SAMPLES) {
-    return nullptr;
-  }
-  Ref<pcmbuffer> buffer = New<pcmbuffer>();
-  buffer->hertz = hertz;
-  buffer->channels = channels;
-  buffer->bits = bits;
-  buffer->length = length;
-  buffer->bytesPerFrame = channels * bits / 8;
-  buffer->bytes = static_cast<size_t>(length) * static_cast<size_t>(buffer->bytesPerFrame);
-  buffer->data = std::make_unique<uint8_t[]>(buffer->bytes);
-  if (data) {
-    std::memcpy(buffer->data.get(), data, buffer->bytes);
-    buffer->framesWritten = length;
-  }
-  buffer->writePointer =
-      buffer->data.get() + static_cast<size_t>(buffer->framesWritten) * buffer->bytesPerFrame;
-  buffer->loop = loop != 0;
+  Ref<pcmbuffer> buffer = NewBuffer(length, bits, channels, hertz, loop);
+  if (!buffer) return nullptr;
+  buffer->storage = std::make_unique<uint8_t[]>(buffer->bytes);
+  if (data) std::memcpy(buffer->storage.get(), data, buffer->bytes);
+  SetFrames(*buffer, buffer->storage.get(), data ? length : 0);
+  return buffer.Detach();
+}
+
+pcmbuffer* MixWrapBuffer(int length, int bits, int channels, int hertz, void* data,
+                         const Ref<Object>& lender, int loop) {
+  Ref<pcmbuffer> buffer = NewBuffer(length, bits, channels, hertz, loop);
+  if (!buffer || !data) return nullptr;
+  buffer->lender = lender;
+  SetFrames(*buffer, static_cast<uint8_t*>(data), length);
   return buffer.Detach();
 }
 

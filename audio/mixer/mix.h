@@ -25,6 +25,11 @@ audiodevice* MixDevice();
 // format the mixer does not play. A non-zero loop makes it a looped sound.
 pcmbuffer* MixCreateBuffer(int length, int bits, int channels, int hertz, const void* data,
                            int loop);
+// As MixCreateBuffer, but the buffer plays length frames at data in place,
+// holding a reference to lender, which keeps that memory alive; null also
+// without data.
+pcmbuffer* MixWrapBuffer(int length, int bits, int channels, int hertz, void* data,
+                         const Ref<Object>& lender, int loop);
 void MixReleaseBuffer(pcmbuffer* buffer);
 
 // A new channel handle, or 0 when all 4095 are in use.

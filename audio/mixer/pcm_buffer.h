@@ -1,7 +1,9 @@
 #pragma once
 // Sound data owned by the mixer. Sounds hold one reference and every voice
 // playing the data holds another, so a sound may go while it still plays;
-// the last reference, on whichever thread, frees the data.
+// the last reference, on whichever thread, frees the data. The frames are
+// either the buffer's own copy or another object's memory, played in place
+// while the buffer holds that object.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,8 +21,10 @@ class pcmbuffer : public Object {
   size_t bytes = 0;
   int framesWritten = 0;
   bool loop = false;
-  std::unique_ptr<uint8_t[]> data;
+  uint8_t* data = nullptr;
   uint8_t* writePointer = nullptr;
+  std::unique_ptr<uint8_t[]> storage;  // the frames, when the buffer holds its own copy
+  Ref<Object> lender;                  // what holds the frames otherwise
 
-  const int16_t* Samples() const { return reinterpret_cast<const int16_t*>(data.get()); }
+  const int16_t* Samples() const { return reinterpret_cast<const int16_t*>(data); }
 };

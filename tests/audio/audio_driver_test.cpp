@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "audio/mixer_audio_driver.h"
 #include "audio/ogg_loader.h"
 #include "audio/wav_loader.h"
@@ -81,6 +83,34 @@ TEST_F(MixerDriverTest, ASampleObjectIsUsedAsItIs) {
   const Ref<TMixerSound> sound = Cast<TMixerSound>(LoadSound(sample, 0));
   ASSERT_TRUE(sound);
   EXPECT_EQ(sound->buffer->Samples()[1], 1234);
+}
+
+// A loaded piece is in memory once: the mixer plays the decoded frames in
+// place. A sample its caller keeps is copied, and what the caller then does
+// to it does not change the sound.
+TEST_F(MixerDriverTest, OnlySamplesOthersHoldAreCopied) {
+  StartOggLoader();
+  Bytes ogg = EncodeOgg(2, 44100, 8000, [](int, int) { return 0.25f; });
+  const Ref<TMixerSound> music = Cast<TMixerSound>(LoadSound(StreamOf(ogg), 1));
+  ASSERT_TRUE(music);
+  const Ref<TAudioSample> decoded = Cast<TAudioSample>(music->buffer->lender);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(music->buffer->data, decoded->samples);
+  EXPECT_FALSE(music->buffer->storage);
+
+  const Ref<TAudioSample> kept = NewSample(100, 44100, SF_STEREO16LE);
+  std::fill_n(reinterpret_cast<int16_t*>(kept->samples), 200, int16_t{900});
+  const Ref<TSound> copied = LoadSound(kept, 0);
+  std::fill_n(reinterpret_cast<int16_t*>(kept->samples), 200, int16_t{-5});
+  PlaySound(copied, nullptr);
+  EXPECT_EQ(Heard(), std::pair(900, 900));
+
+  int16_t borrowed[200];
+  std::fill_n(borrowed, 200, int16_t{300});
+  const Ref<TMixerSound> fromStatic = Cast<TMixerSound>(
+      CurrentAudioDriver()->CreateSound(WrapSampleData(borrowed, 100, 44100, SF_STEREO16LE), 0));
+  ASSERT_TRUE(fromStatic);
+  EXPECT_NE(fromStatic->buffer->Samples(), borrowed) << "memory the sample only borrows";
 }
 
 TEST_F(MixerDriverTest, ChannelsPlayReplaceAndStop) {
