@@ -1,14 +1,18 @@
-// Reading lines and whole embedded files, against the standard library and
-// memcpy on the same bytes. Pairs are named <case>/zorp and <case>/reference;
-// scripts/bench prints their ratios.
+// Reading lines from memory and from a file, and whole embedded files,
+// against the standard library and memcpy on the same bytes. Pairs are named <case>/zorp and
+// <case>/reference; scripts/bench prints their ratios.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "stream/embedded_file.h"
+#include "stream/file_stream.h"
 #include "stream/load_save.h"
 #include "stream/memory_stream.h"
 
@@ -53,6 +57,36 @@ void ReadLine_reference(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Lines().size()));
 }
 BENCHMARK(ReadLine_reference)->Name("ReadLine/reference");
+
+// The lines in a file of their own, written once.
+const std::string& LinesFile() {
+  static const std::string path = [] {
+    const std::string p =
+        (std::filesystem::temp_directory_path() / "zorp_stream_bench.txt").string();
+    std::ofstream(p, std::ios::binary) << Lines();
+    return p;
+  }();
+  return path;
+}
+
+void ReadLineFile_zorp(benchmark::State& state) {
+  for (auto _ : state) {
+    Ref<TStream> stream = TFileStream::Open(String(LinesFile().c_str()), true, false);
+    while (!stream->Eof()) benchmark::DoNotOptimize(stream->ReadLine());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Lines().size()));
+}
+BENCHMARK(ReadLineFile_zorp)->Name("ReadLineFile/zorp");
+
+void ReadLineFile_reference(benchmark::State& state) {
+  std::string line;
+  for (auto _ : state) {
+    std::ifstream in(LinesFile(), std::ios::binary);
+    while (std::getline(in, line)) benchmark::DoNotOptimize(line);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Lines().size()));
+}
+BENCHMARK(ReadLineFile_reference)->Name("ReadLineFile/reference");
 
 constexpr int EMBEDDED_SIZE = 3 << 20;
 

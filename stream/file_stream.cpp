@@ -2,9 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace {
+
+// The block ReadLine reads ahead.
+constexpr int AHEAD = 4096;
 
 // A directory opens for reading on POSIX systems, yet every read of it fails.
 bool IsDirectory(FILE* file) {
@@ -53,6 +58,13 @@ Ref<TFileStream> TFileStream::CreateWithFile(FILE* file, Mode mode) {
 // A stream nobody can reach any more cannot be closed by anyone either.
 TFileStream::~TFileStream() { Close(); }
 
+void TFileStream::GiveBackAhead() {
+  if (aheadAt_ == aheadEnd_) return;
+  aheadAt_ = aheadEnd_ = 0;
+  std::fseek(file_, position_, SEEK_SET);
+  lastOp_ = LastOp::NONE;
+}
+
 void TFileStream::Switch(LastOp op) {
   if (lastOp_ != LastOp::NONE && lastOp_ != op) std::fseek(file_, 0, SEEK_CUR);
   lastOp_ = op;
@@ -60,6 +72,7 @@ void TFileStream::Switch(LastOp op) {
 
 int TFileStream::Seek(int pos) {
   if (!file_) return position_;
+  aheadAt_ = aheadEnd_ = 0;
   std::fseek(file_, pos, SEEK_SET);
   position_ = static_cast<int>(std::ftell(file_));
   lastOp_ = LastOp::NONE;
@@ -69,6 +82,7 @@ int TFileStream::Seek(int pos) {
 // A full disk often shows only when the buffered bytes go out, so both report
 // that as -1 rather than succeed silently.
 int TFileStream::Flush() {
+  if (file_) GiveBackAhead();
   if (file_ && std::fflush(file_) != 0) return -1;
   return 0;
 }
@@ -84,14 +98,46 @@ int TFileStream::Close() {
 
 int TFileStream::Read(void* buf, int count) {
   if (!file_ || count <= 0) return 0;
+  const int early = std::min(count, aheadEnd_ - aheadAt_);
+  std::memcpy(buf, ahead_.get() + aheadAt_, static_cast<size_t>(early));
+  aheadAt_ += early;
+  position_ += early;
+  if (early == count) return count;
   Switch(LastOp::READ);
-  const int n = static_cast<int>(std::fread(buf, 1, static_cast<size_t>(count), file_));
+  const int n = static_cast<int>(
+      std::fread(static_cast<uint8_t*>(buf) + early, 1, static_cast<size_t>(count - early), file_));
   position_ += n;
-  return n;
+  return early + n;
+}
+
+String TFileStream::ReadLine() {
+  // A line longer than the block gathers here.
+  std::string longer;
+  while (file_) {
+    if (aheadAt_ == aheadEnd_) {
+      Switch(LastOp::READ);
+      if (!ahead_) ahead_ = std::make_unique<uint8_t[]>(AHEAD);
+      aheadAt_ = 0;
+      aheadEnd_ = static_cast<int>(std::fread(ahead_.get(), 1, AHEAD, file_));
+      if (aheadEnd_ == 0) break;
+    }
+    const uint8_t* const start = ahead_.get() + aheadAt_;
+    const int left = aheadEnd_ - aheadAt_;
+    const int length = static_cast<int>(LineEnd(start, static_cast<size_t>(left)));
+    // Past the LF or NUL that ends the line.
+    const int used = length + (length < left ? 1 : 0);
+    aheadAt_ += used;
+    position_ += used;
+    if (length < left && longer.empty()) return LineOf(start, static_cast<size_t>(length));
+    longer.append(reinterpret_cast<const char*>(start), static_cast<size_t>(length));
+    if (length < left) break;
+  }
+  return LineOf(reinterpret_cast<const uint8_t*>(longer.data()), longer.size());
 }
 
 int TFileStream::Write(const void* buf, int count) {
   if (!file_ || count <= 0) return 0;
+  GiveBackAhead();
   Switch(LastOp::WRITE);
   const int n = static_cast<int>(std::fwrite(buf, 1, static_cast<size_t>(count), file_));
   position_ += n;

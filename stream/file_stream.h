@@ -2,6 +2,7 @@
 // Streams over files of the C runtime.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "stream/stream.h"
@@ -27,6 +28,9 @@ class TFileStream : public TStream {
   int Close() override;
   int Read(void* buf, int count) override;
   int Write(const void* buf, int count) override;
+  // Lines are found in a block read ahead, not read a byte at a time; the
+  // block serves the reads that follow until something else happens.
+  String ReadLine() override;
 
   Mode GetMode() const { return mode_; }
 
@@ -35,12 +39,19 @@ class TFileStream : public TStream {
 
   // The C runtime needs a seek between reading and writing the same file.
   void Switch(LastOp op);
+  // Puts the file back at position_, dropping what ReadLine read ahead.
+  void GiveBackAhead();
 
   int position_ = 0;
   int size_ = 0;
   FILE* file_ = nullptr;
   Mode mode_ = MODE_READ;
   LastOp lastOp_ = LastOp::NONE;
+  // Bytes read from the file but not yet from the stream: ahead_[aheadAt_,
+  // aheadEnd_) lies at position_.
+  std::unique_ptr<uint8_t[]> ahead_;
+  int aheadAt_ = 0;
+  int aheadEnd_ = 0;
 };
 
 // The C runtime's bytes for path, one a character. False when a character's

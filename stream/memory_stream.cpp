@@ -36,8 +36,7 @@ String TMemoryStream::ReadLine() {
   if (!readable_ || position_ == size_) return String();
   const uint8_t* const start = data_ + position_;
   const uint8_t* const end = data_ + size_;
-  const uint8_t* stop = start;
-  while (stop != end && *stop != '\n' && *stop != 0) ++stop;
+  const uint8_t* const stop = start + LineEnd(start, static_cast<size_t>(end - start));
   // Past the LF or NUL that ends the line.
   position_ = static_cast<int>(stop - data_) + (stop != end ? 1 : 0);
   return LineOf(start, static_cast<size_t>(stop - start));

@@ -1,6 +1,7 @@
 #include "stream/stream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -90,14 +91,19 @@ String TStream::ReadLine() {
   return String(std::move(line));
 }
 
+size_t TStream::LineEnd(const uint8_t* bytes, size_t count) {
+  const void* lf = std::memchr(bytes, '\n', count);
+  const size_t end = lf ? static_cast<size_t>(static_cast<const uint8_t*>(lf) - bytes) : count;
+  // A NUL ends a line too, but is rare in text.
+  const void* nul = std::memchr(bytes, 0, end);
+  return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - bytes) : end;
+}
+
 String TStream::LineOf(const uint8_t* bytes, size_t count) {
-  std::u16string line(count, u'\0');
-  size_t kept = 0;
-  for (size_t i = 0; i < count; ++i) {
-    line[kept] = bytes[i];
-    kept += bytes[i] != '\r' ? 1 : 0;
-  }
-  line.resize(kept);
+  // Usually the only CR is the one before the LF.
+  const size_t body = count > 0 && bytes[count - 1] == '\r' ? count - 1 : count;
+  std::u16string line(bytes, bytes + body);
+  if (std::memchr(bytes, '\r', body)) std::erase(line, u'\r');
   return String(std::move(line));
 }
 

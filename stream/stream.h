@@ -73,6 +73,8 @@ class TStream : public TStreamBase {
   // The line ReadLine gives for the bytes before its LF or NUL: one
   // character a byte, every CR dropped.
   static String LineOf(const uint8_t* bytes, size_t count);
+  // Where the first LF or NUL of the bytes is; count when there is none.
+  static size_t LineEnd(const uint8_t* bytes, size_t count);
 };
 
 // Forwards the raw operations to an inner stream.

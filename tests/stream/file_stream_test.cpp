@@ -118,3 +118,38 @@ TEST(FileStream, AFullDiskIsReportedWhenTheBytesGoOut) {
   EXPECT_EQ(full->Close(), -1);
   EXPECT_EQ(full->Close(), 0) << "closed already";
 }
+
+// Lines come from a block read ahead; every other operation carries on from
+// the end of the last line, as if the file had been read a byte at a time.
+TEST(FileStream, LinesReadAheadLeaveThePositionAtTheLineEnd) {
+  TempDir dir;
+  const std::string path = dir / "lines.txt";
+  // A line that crosses the read-ahead block, one that ends right at its
+  // end, a CR inside a line, a NUL, and a last line without LF.
+  std::string text = std::string(4090, 'a') + "\r\nbcdefgh\n";
+  text += std::string(4096 * 2 - text.size() - 1, 'c') + "\n" + "x\ry\r\n" + "n" +
+          std::string(1, '\0') + "tail";
+  WriteFile(path, text);
+
+  Ref<TFileStream> in = TFileStream::Open(String(path.c_str()), true, true);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->ReadLine().Length(), 4090);
+  EXPECT_EQ(in->Position(), 4092);
+  EXPECT_EQ(in->ReadByte(), 'b') << "a read goes on where the line ended";
+  EXPECT_EQ(in->ReadLine(), "cdefgh");
+  EXPECT_EQ(in->ReadLine().Length(), 4096 * 2 - 4100 - 1);
+  EXPECT_EQ(in->Position(), 4096 * 2);
+  EXPECT_EQ(in->ReadLine(), "xy");
+  EXPECT_EQ(in->ReadLine(), "n");
+  // Writing and seeking after a line start from the stream's position.
+  const int tail = in->Position();
+  in->WriteBytes("TA", 2);
+  EXPECT_EQ(in->Position(), tail + 2);
+  EXPECT_EQ(in->ReadLine(), "il");
+  EXPECT_TRUE(in->Eof());
+  EXPECT_EQ(in->ReadLine(), "");
+  in->Seek(4092);
+  EXPECT_EQ(in->ReadLine(), "bcdefgh");
+  in->Close();
+  EXPECT_EQ(ReadFile(path).substr(static_cast<size_t>(tail)), "TAil");
+}
