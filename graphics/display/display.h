@@ -59,4 +59,8 @@ class TDisplayDriver : public Object {
   // Presents the back buffer; a nonzero sync waits for the vertical blank
   // where the platform can.
   virtual void Flip(int sync) = 0;
+  // Completes the drawing of the frame, so that the Flip that follows only
+  // has to present it: paced flips do this before they wait, so that the
+  // time the drawing takes does not vary when the frame is shown.
+  virtual void Finish() {}
 };

@@ -93,6 +93,9 @@ void StartSchedule(int now) {
 }
 
 void PacedFlip() {
+  // The frame is drawn before the wait, so that only presenting it is left
+  // for the due time, however long drawing took.
+  context.driver->Finish();
   const int now = ClockMillis();
   const int64_t due = int64_t{++context.syncFrames} * 1000 / context.syncHz;
   const int64_t wait = due - MillisSince(context.syncStart, now);

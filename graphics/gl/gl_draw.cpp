@@ -218,6 +218,11 @@ void TGLDrawDriver::Flip(int sync) {
   GLDisplayDriver()->Flip(sync);
 }
 
+void TGLDrawDriver::Finish() {
+  EndQuads();
+  glFinish();
+}
+
 Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
   EndQuads();
   detail::frametexture made;

@@ -14,6 +14,7 @@ class TGLDrawDriver : public TDrawDriver {
   Ref<TDisplay> Create(int width, int height, int depth, int hz, int flags) override;
   void SetDisplay(const Ref<TDisplay>& display) override;
   void Flip(int sync) override;
+  void Finish() override;
   Ref<TImageFrame> MakeFrame(const Ref<TPixmap>& pixmap, int flags) override;
   void ApplyBlend(int mode) override;
   void ApplyAlpha(float alpha) override;

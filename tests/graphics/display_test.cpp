@@ -82,6 +82,12 @@ class TRecordingDisplayDriver : public TDisplayDriver {
     clock->Advance(took);
   }
 
+  // Finishing a frame's drawing takes finishing milliseconds.
+  void Finish() override {
+    log.push_back("finish");
+    clock->Advance(finishing);
+  }
+
   Ref<TDisplay> Make(DisplaySettings settings) {
     return New<TRecordingDisplay>(Ref<TRecordingDisplayDriver>(this),
                                   name + "#" + std::to_string(++made), settings);
@@ -100,6 +106,7 @@ class TRecordingDisplayDriver : public TDisplayDriver {
   bool reportCloses = false;  // on stderr, for a process that exits
   int vblank = 0;
   std::deque<int> vblanks;
+  int finishing = 0;
   Log log;
 };
 
@@ -419,6 +426,18 @@ TEST_F(DisplayContext, FullScreenPacesBySleepingWhenFlipsDoNotWait) {
   system->millis -= 3000;
   EXPECT_TRUE(PacedSleeps(1).empty());
   EXPECT_EQ(PacedSleeps(2), (std::vector{13, 13}));
+}
+
+TEST_F(DisplayContext, PacedFlipsFinishTheDrawingBeforeTheyWait) {
+  driver->vblank = 1;
+  OpenDisplay(800, 600, 32, 75, 0);
+  driver->log.clear();
+  driver->finishing = 5;
+  EXPECT_EQ(PacedSleeps(3), (std::vector{8, 8, 9})) << "the drawing's time is part of the wait";
+  EXPECT_EQ(driver->log, (Log{"finish", "flip 0", "finish", "flip 0", "finish", "flip 0"}));
+  driver->log.clear();
+  FlipDisplay(1);
+  EXPECT_EQ(driver->log, (Log{"flip 1"})) << "only paced flips finish first";
 }
 
 TEST_F(DisplayContext, CalibrationSeesThroughOneQuickFlipAmongRealOnes) {
