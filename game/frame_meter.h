@@ -2,7 +2,8 @@
 // A record of when frames were presented, for measuring the game: with the
 // environment variable ZORP_FRAME_LOG naming a file, each flip and each mark
 // adds a line "label wall_ms cpu_ms" (times since the program started; cpu
-// is the process's processor time), written when the program ends.
+// is the process's processor time), written when the program ends. The main
+// loop marks every frame once it is shown, with the game state's name.
 
 // Starts recording when the variable is set; call first thing in main.
 void StartFrameMeter();

@@ -29,6 +29,10 @@ namespace {
 std::atomic<bool> quitRequested{false};
 Ref<TPlayingSound> music;
 
+// The frame meter's names of the states.
+constexpr const char* STATE_LABELS[] = {"title",     "playing",  "dying", "rankcheck",
+                                        "nameentry", "getready", "quit"};
+
 void OnTerminate(int) { quitRequested = true; }
 
 void TitleTick() {
@@ -198,6 +202,8 @@ void RunGame() {
   while (Game().state < Quit) {
     RunFrameTicks();
     DrawFrame();
+    // When the frame was shown, and in which state.
+    MarkFrameMeter(STATE_LABELS[Game().state]);
     EndFrame();
   }
 }
