@@ -42,6 +42,15 @@ inline int OvalVertexCount(float rx, float ry) {
 class TDrawDriver : public TDisplayDriver {
  public:
   virtual Ref<TImageFrame> MakeFrame(const Ref<TPixmap>& pixmap, int flags) = 0;
+  // Frames of one image's pixmaps, all of one size, in their order. A driver
+  // may let them share what it draws from; this one makes them one by one.
+  virtual std::vector<Ref<TImageFrame>> MakeFrames(const std::vector<Ref<TPixmap>>& pixmaps,
+                                                   int flags) {
+    std::vector<Ref<TImageFrame>> frames;
+    frames.reserve(pixmaps.size());
+    for (const Ref<TPixmap>& pixmap : pixmaps) frames.push_back(MakeFrame(pixmap, flags));
+    return frames;
+  }
   virtual void ApplyBlend(int mode) = 0;
   // The driver clamps alpha to 0..1 and colours to 0..255.
   virtual void ApplyAlpha(float alpha) = 0;

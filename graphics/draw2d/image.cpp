@@ -135,10 +135,27 @@ Ref<TImageFrame> TImage::Frame(int index) {
   const int sequence = DisplaySequence();
   // A sequence of 0 (no display opened yet) still needs a frame made once.
   if (frames[i] && sequences[i] == sequence) return frames[i];
-  sequences[i] = sequence;
-  const Ref<TPixmap> pixmap = Lock(index, 1, 0);
-  frames[i] = DrawDriver().MakeFrame(pixmap, flags);
+  MakeFrames(index, sequence);
   return frames[i];
+}
+
+void TImage::MakeFrames(int index, int sequence) {
+  // The other frames that have pixels and want making come along, so that
+  // the driver may let them share a texture; a frame never given pixels is
+  // made when it is drawn.
+  std::vector<size_t> wanted;
+  std::vector<Ref<TPixmap>> sources;
+  for (size_t i = 0; i < frames.size(); i++) {
+    if (frames[i] && sequences[i] == sequence) continue;
+    if (!pixmaps[i] && i != static_cast<size_t>(index)) continue;
+    wanted.push_back(i);
+    sources.push_back(Lock(static_cast<int>(i), 1, 0));
+  }
+  const std::vector<Ref<TImageFrame>> made = DrawDriver().MakeFrames(sources, flags);
+  for (size_t k = 0; k < wanted.size(); k++) {
+    frames[wanted[k]] = made[k];
+    sequences[wanted[k]] = sequence;
+  }
 }
 
 Ref<TPixmap> TImage::Lock(int index, int /*read*/, int write) {

@@ -52,6 +52,9 @@ class TImage : public TSerializable {
  private:
   void Resize(int frameCount);
   void DropFrame(int index);
+  // The driver frames of index and of every other frame that wants one,
+  // made together for the display of sequence.
+  void MakeFrames(int index, int sequence);
 };
 
 // Front end. A flags argument of -1 stands for the default image flags.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <span>
 
 #include "graphics/display/graphics.h"
 #include "graphics/draw2d/draw_state.h"
@@ -32,6 +33,8 @@ struct DriverState {
   bool blendSkipped = false;
   float ix = 1, iy = 0, jx = 0, jy = 1;
 } state;
+
+int imageBatches = 0;
 
 void EndQuads() {
   if (!state.quadsOpen) return;
@@ -95,10 +98,11 @@ bool TexelForPixel(float x0, float y0, float x1, float y1, float tx, float ty, i
 }
 
 // The frame's texture bound, switches between its own filters and nearest.
-void SampleNearest(TGLImageFrame& frame, bool nearest) {
-  if (frame.nearestNow == nearest) return;
+void SampleNearest(const TGLImageFrame& frame, bool nearest) {
+  TGLFrameTexture& texture = *frame.shared;
+  if (texture.nearestNow == nearest) return;
   EndQuads();
-  frame.nearestNow = nearest;
+  texture.nearestNow = nearest;
   detail::SetFrameFilters(nearest ? 0 : frame.flags);
 }
 
@@ -140,7 +144,7 @@ int BlendToRestore() {
 
 }  // namespace
 
-TGLImageFrame::~TGLImageFrame() {
+TGLFrameTexture::~TGLFrameTexture() {
   // Not inside a batch, where OpenGL refuses to delete.
   EndQuads();
   detail::DeleteFrameTexture(group, texture);
@@ -156,6 +160,7 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   if (!state.quadsOpen) {
     glBegin(GL_QUADS);
     state.quadsOpen = true;
+    imageBatches++;
   }
   glTexCoord2f(u0, v0);
   Vertex(x0, y0, tx, ty);
@@ -224,13 +229,36 @@ void TGLDrawDriver::Finish() {
 }
 
 Ref<TImageFrame> TGLDrawDriver::MakeFrame(const Ref<TPixmap>& pixmap, int flags) {
+  return MakeFrames({pixmap}, flags)[0];
+}
+
+std::vector<Ref<TImageFrame>> TGLDrawDriver::MakeFrames(const std::vector<Ref<TPixmap>>& pixmaps,
+                                                        int flags) {
   EndQuads();
-  detail::frametexture made;
-  {
-    SharedContext shared;
-    made = detail::MakeFrameTexture(pixmap, flags);
+  std::vector<Ref<TImageFrame>> frames;
+  if (pixmaps.empty()) return frames;
+  const int sequence = DisplaySequence();
+  SharedContext shared;
+  for (size_t first = 0; first < pixmaps.size();) {
+    // A texture holds frames of one size; a pixmap set apart from the
+    // image's size starts a texture of its own.
+    const TPixmap& model = *pixmaps[first];
+    const size_t each = static_cast<size_t>(
+        detail::FramesPerTexture(model, static_cast<int>(pixmaps.size() - first), flags));
+    size_t count = 1;
+    while (count < each && pixmaps[first + count]->Width() == model.Width() &&
+           pixmaps[first + count]->Height() == model.Height()) {
+      count++;
+    }
+    const std::span<const Ref<TPixmap>> run(pixmaps.data() + first, count);
+    first += count;
+    const std::vector<detail::frametexture> made = detail::MakeFrameTextures(run, flags);
+    const Ref<TGLFrameTexture> texture = New<TGLFrameTexture>(made[0].texture, made[0].group);
+    for (size_t i = 0; i < run.size(); i++) {
+      frames.push_back(New<TGLImageFrame>(texture, made[i], flags, sequence, Opaque(run[i])));
+    }
   }
-  return New<TGLImageFrame>(made, flags, DisplaySequence(), Opaque(pixmap));
+  return frames;
 }
 
 void TGLDrawDriver::ApplyBlend(int mode) {
@@ -393,6 +421,8 @@ Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
 }
 
 void FinishGLDrawing() { EndQuads(); }
+
+int detail::ImageBatches() { return imageBatches; }
 
 Ref<TGLDrawDriver> GLDrawDriver() {
   static Ref<TGLDrawDriver> driver = New<TGLDrawDriver>();

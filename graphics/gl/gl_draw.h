@@ -16,6 +16,10 @@ class TGLDrawDriver : public TDrawDriver {
   void Flip(int sync) override;
   void Finish() override;
   Ref<TImageFrame> MakeFrame(const Ref<TPixmap>& pixmap, int flags) override;
+  // Frames share textures as far as FramesPerTexture allows, so that a run of
+  // them, as text in a font, goes to OpenGL as one batch.
+  std::vector<Ref<TImageFrame>> MakeFrames(const std::vector<Ref<TPixmap>>& pixmaps,
+                                           int flags) override;
   void ApplyBlend(int mode) override;
   void ApplyAlpha(float alpha) override;
   void ApplyColor(int r, int g, int b) override;
@@ -40,29 +44,48 @@ Ref<TGLDrawDriver> GLDrawDriver();
 // talks to OpenGL itself between the driver's draws calls it first.
 void FinishGLDrawing();
 
-// A texture holding a pixmap at its top-left; u1 and v1 are where the
-// pixmap ends in the (power-of-two) texture.
+namespace detail {
+// Batches of image quads begun so far, for tests.
+int ImageBatches();
+}  // namespace detail
+
+// A texture of one or more frames, deleted with the last of them, also when
+// that is long after its display closed: it lives in the shared name space,
+// not the display's.
+class TGLFrameTexture : public Object {
+ public:
+  TGLFrameTexture(unsigned texture, int group) : texture(texture), group(group) {}
+  ~TGLFrameTexture() override;
+  TGLFrameTexture(const TGLFrameTexture&) = delete;
+  TGLFrameTexture& operator=(const TGLFrameTexture&) = delete;
+
+  unsigned texture;
+  int group;  // the name space of the texture
+  // The filters are nearest for now, whatever the image's flags say.
+  bool nearestNow = false;
+};
+
+// A frame's picture in a texture, from (u0, v0) to (u1, v1).
 class TGLImageFrame : public TImageFrame {
  public:
-  TGLImageFrame(const detail::frametexture& made, int flags, int sequence, bool opaque)
-      : u1(made.u1),
+  TGLImageFrame(const Ref<TGLFrameTexture>& shared, const detail::frametexture& made, int flags,
+                int sequence, bool opaque)
+      : v0(made.v0),
+        u1(made.u1),
         v1(made.v1),
         texture(made.texture),
-        group(made.group),
+        shared(shared),
         sequence(sequence),
         opaque(opaque),
         width(made.width),
         height(made.height),
         filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
         flags(flags) {}
-  // The texture goes with the frame, also when that is long after its
-  // display closed: it lives in the shared name space, not the display's.
-  ~TGLImageFrame() override;
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
 
-  float u0 = 0, v0 = 0, u1, v1;
+  float u0 = 0, v0, u1, v1;
   unsigned texture;
-  int group;     // the name space of the texture
+  Ref<TGLFrameTexture> shared;
   int sequence;  // DisplaySequence when made
   // Every pixel has full alpha: drawn at full alpha, blending changes nothing
   // and is left out.
@@ -73,7 +96,6 @@ class TGLImageFrame : public TImageFrame {
   int width, height;
   bool filtered;
   int flags;
-  bool nearestNow = false;
 };
 
 // Starts the drawing layer and the OpenGL display module, and selects the

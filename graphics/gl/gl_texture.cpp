@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "graphics/draw2d/image.h"
@@ -58,27 +59,70 @@ void ForEachLevel(Ref<TPixmap> level, bool mipmaps, Upload upload) {
 int liveFrameTextures = 0;
 int paddingPoison = -1;
 
-// The pixmap in the top-left of a tw x th RGBA pixmap, its last column
-// repeated to the right edge and its last row to the bottom: nothing is left
-// undefined for filtering or the mipmap levels to pull in.
-Ref<TPixmap> Padded(const Ref<TPixmap>& pixmap, int tw, int th) {
-  const int w = pixmap->Width(), h = pixmap->Height();
-  Ref<TPixmap> padded = CreatePixmap(tw, th, PIXFMT_RGBA32, 4);
-  const size_t bytes = static_cast<size_t>(padded->Pitch()) * static_cast<size_t>(th);
-  if (paddingPoison >= 0) std::memset(padded->Pixels(), paddingPoison, bytes);
-  if (w < 1 || h < 1) {
-    std::memset(padded->Pixels(), 0, bytes);
-    return padded;
-  }
-  padded->Paste(*pixmap, 0, 0);
-  for (int y = 0; y < h; y++) {
-    uint8_t* row = padded->PixelPtr(0, y);
+// The pixmap into rows top to bottom - 1 of target from its left edge, its
+// last column repeated to the right edge and its last row down to bottom:
+// nothing is left undefined for filtering or the mipmap levels to pull in.
+void PadInto(TPixmap& target, const TPixmap& pixmap, int top, int bottom) {
+  const int w = pixmap.Width(), h = pixmap.Height(), tw = target.Width();
+  target.Paste(pixmap, 0, top);
+  for (int y = top; y < top + h; y++) {
+    uint8_t* row = target.PixelPtr(0, y);
     for (int x = w; x < tw; x++) std::memcpy(row + x * 4, row + (w - 1) * 4, 4);
   }
-  for (int y = h; y < th; y++) {
-    std::memcpy(padded->PixelPtr(0, y), padded->PixelPtr(0, h - 1), static_cast<size_t>(tw) * 4);
+  for (int y = top + h; y < bottom; y++) {
+    std::memcpy(target.PixelPtr(0, y), target.PixelPtr(0, top + h - 1),
+                static_cast<size_t>(tw) * 4);
   }
+}
+
+// A tw x th RGBA pixmap for textures, poisoned for tests, else transparent.
+Ref<TPixmap> TextureBuffer(int tw, int th) {
+  Ref<TPixmap> buffer = CreatePixmap(tw, th, PIXFMT_RGBA32, 4);
+  const size_t bytes = static_cast<size_t>(buffer->Pitch()) * static_cast<size_t>(th);
+  std::memset(buffer->Pixels(), paddingPoison >= 0 ? paddingPoison : 0, bytes);
+  return buffer;
+}
+
+// The pixmap in the top-left of a tw x th RGBA pixmap, padded.
+Ref<TPixmap> Padded(const Ref<TPixmap>& pixmap, int tw, int th) {
+  Ref<TPixmap> padded = TextureBuffer(tw, th);
+  if (pixmap->Width() < 1 || pixmap->Height() < 1) {
+    std::memset(padded->Pixels(), 0,
+                static_cast<size_t>(padded->Pitch()) * static_cast<size_t>(th));
+    return padded;
+  }
+  PadInto(*padded, *pixmap, 0, th);
   return padded;
+}
+
+// The size a frame's picture gets in a texture cell of tw x th texels
+// (GLAdjustTexSize): resampled only when the cell cannot hold it.
+struct cell {
+  int tw, th, w, h;
+};
+
+cell CellFor(const TPixmap& pixmap) {
+  cell c{pixmap.Width(), pixmap.Height(), 0, 0};
+  GLAdjustTexSize(c.tw, c.th);
+  c.w = std::min(pixmap.Width(), c.tw);
+  c.h = std::min(pixmap.Height(), c.th);
+  return c;
+}
+
+Ref<TPixmap> Fitted(const Ref<TPixmap>& pixmap, const cell& c) {
+  if (c.w == pixmap->Width() && c.h == pixmap->Height()) return pixmap;
+  return ResizePixmap(pixmap, c.w, c.h);
+}
+
+// A new texture name, bound, clamped to its edges, with the image's filters.
+GLuint NewFrameTexture(int flags) {
+  GLuint texture = 0;
+  glGenTextures(1, &texture);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  detail::SetFrameFilters(flags);
+  return texture;
 }
 
 }  // namespace
@@ -125,20 +169,13 @@ void SetFrameFilters(int flags) {
 }
 
 frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
-  int tw = pixmap->Width(), th = pixmap->Height();
-  GLAdjustTexSize(tw, th);
-  const int w = std::min(pixmap->Width(), tw), h = std::min(pixmap->Height(), th);
-  Ref<TPixmap> content = pixmap;
-  if (w != pixmap->Width() || h != pixmap->Height()) content = ResizePixmap(pixmap, w, h);
-  const Ref<TPixmap> level0 = w < tw || h < th ? Padded(content, tw, th) : AsRGBA(content);
+  const cell c = CellFor(*pixmap);
+  const int tw = c.tw, th = c.th;
+  const Ref<TPixmap> content = Fitted(pixmap, c);
+  const Ref<TPixmap> level0 = c.w < tw || c.h < th ? Padded(content, tw, th) : AsRGBA(content);
 
   const bool mipmapped = flags & IMG_MIPMAPPED;
-  GLuint texture = 0;
-  glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  SetFrameFilters(flags);
+  GLuint texture = NewFrameTexture(flags);
   // All levels are allocated first, so the texture is complete whatever
   // happens to the uploads.
   for (int level = 0, lw = tw, lh = th;; level++) {
@@ -161,10 +198,53 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
   if (texture) liveFrameTextures++;
   return {texture,
           gldisplay_share_group(),
-          static_cast<float>(w) / static_cast<float>(tw),
-          static_cast<float>(h) / static_cast<float>(th),
-          w,
-          h};
+          0,
+          static_cast<float>(c.w) / static_cast<float>(tw),
+          static_cast<float>(c.h) / static_cast<float>(th),
+          c.w,
+          c.h};
+}
+
+int FramesPerTexture(const TPixmap& frame, int count, int flags) {
+  if (count < 2 || (flags & IMG_MIPMAPPED) || frame.Width() < 1 || frame.Height() < 1) return 1;
+  const cell c = CellFor(frame);
+  const int slot = c.h + 2;
+  const int64_t wanted = static_cast<int64_t>(count) * slot;
+  int rows = PowerOfTwoAtLeast(static_cast<int>(std::min<int64_t>(wanted, MAX_SIDE)));
+  while (rows / slot >= 2 && !ProxyAccepts(c.tw, rows)) rows /= 2;
+  const int each = rows / slot;
+  if (each < 2) return 1;
+  return std::min(each, count);
+}
+
+std::vector<frametexture> MakeFrameTextures(std::span<const Ref<TPixmap>> pixmaps, int flags) {
+  if (pixmaps.size() == 1) return {MakeFrameTexture(pixmaps[0], flags)};
+  const cell c = CellFor(*pixmaps[0]);
+  const int slot = c.h + 2;
+  const int rows = PowerOfTwoAtLeast(static_cast<int>(pixmaps.size()) * slot);
+  const Ref<TPixmap> strip = TextureBuffer(c.tw, rows);
+  for (size_t i = 0; i < pixmaps.size(); i++) {
+    const int top = static_cast<int>(i) * slot;
+    PadInto(*strip, *Fitted(pixmaps[i], c), top + 1, top + slot);
+    std::memcpy(strip->PixelPtr(0, top), strip->PixelPtr(0, top + 1),
+                static_cast<size_t>(c.tw) * 4);
+  }
+
+  const GLuint texture = NewFrameTexture(flags);
+  ForEachLevel(strip, false, [](int level, const TPixmap& p) {
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, p.Width(), p.Height(), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, p.Pixels());
+  });
+  if (texture) liveFrameTextures++;
+  std::vector<frametexture> made;
+  const float height = static_cast<float>(rows);
+  for (size_t i = 0; i < pixmaps.size(); i++) {
+    const int top = static_cast<int>(i) * slot + 1;
+    made.push_back({texture, gldisplay_share_group(), static_cast<float>(top) / height,
+                    static_cast<float>(c.w) / static_cast<float>(c.tw),
+                    static_cast<float>(top + c.h) / height, c.w, c.h});
+  }
+  return made;
 }
 
 void DeleteFrameTexture(int group, unsigned texture) {

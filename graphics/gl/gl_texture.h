@@ -1,6 +1,9 @@
 #pragma once
 // Textures from pixmaps. A current OpenGL context is needed.
 
+#include <span>
+#include <vector>
+
 #include "pixmap/pixmap.h"
 
 // Rounds up to powers of two, then halves until the implementation accepts
@@ -22,14 +25,26 @@ namespace detail {
 struct frametexture {
   unsigned texture;
   int group;          // the name space it lives in (gldisplay_share_group)
+  float v0;           // where the picture starts; it starts at the left edge
   float u1, v1;       // where the picture ends
   int width, height;  // texels the picture covers
 };
 frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags);
+// How many of count frames of this one's size and flags share a texture; 1
+// where each keeps a texture of its own: mipmapped frames, whose smaller
+// levels would run into each other, and empty ones.
+int FramesPerTexture(const TPixmap& frame, int count, int flags);
+// One texture for frames of one size, at most FramesPerTexture of them: the
+// pictures one below the other in a texture as wide as MakeFrameTexture's,
+// each padded to the right as there, its last row repeated once below it and
+// its first row once above it, so that clamping at a picture's edges reads
+// what it reads in a texture of its own. A single frame gets
+// MakeFrameTexture's texture.
+std::vector<frametexture> MakeFrameTextures(std::span<const Ref<TPixmap>> pixmaps, int flags);
 // Deletes a frame's texture in its own name space, whatever context is
 // current; one whose name space has gone is only forgotten.
 void DeleteFrameTexture(int group, unsigned texture);
-// Frame textures made and not yet deleted, for tests.
+// Textures made for frames and not yet deleted, for tests.
 int LiveFrameTextures();
 // Tests fill the padded buffer with this byte before the picture goes in, so
 // that any texel the padding misses shows; -1 leaves it as allocated.

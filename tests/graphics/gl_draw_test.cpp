@@ -745,4 +745,194 @@ TEST_F(GLDraw, SwitchingDriversAsTheGameDoesLeavesNoTextureBehind) {
   }
 }
 
+// count frames of width x height side by side in one pixmap, frame k's
+// pixels argb(k, x, y).
+template <class F>
+Ref<TImage> Strip(int width, int height, int count, int flags, F argb) {
+  const Ref<TPixmap> cells = Painted(width * count, height, [&](int x, int y) {
+    return static_cast<uint32_t>(argb(x / width, x % width, y));
+  });
+  return LoadImageStrip(cells, width, height, 0, count, flags);
+}
+
+Ref<TGLImageFrame> GLFrame(const Ref<TImage>& image, int index) {
+  return Cast<TGLImageFrame>(image->Frame(index));
+}
+
+TEST_F(GLDraw, FramesOfOneImageShareATextureAndARunOfThemIsOneBatch) {
+  const int live = detail::LiveFrameTextures();
+  // Like the game's font: 40 glyphs, each a colour of its own.
+  Ref<TImage> font = Strip(32, 24, 40, IMG_MASKED, [](int k, int, int) {
+    return 0xff000000u | static_cast<uint32_t>(k * 6) << 16 | 0x80;
+  });
+  SetBlendMode(BLEND_SOLID);
+  FillRect(0, 0, 1, 1);
+  const int before = detail::ImageBatches();
+  for (int k = 0; k < 40; k++)
+    DrawImageFrame(font, static_cast<float>(k % 10 * 32), k / 10 * 24, k);
+  EXPECT_EQ(detail::ImageBatches() - before, 1);
+  EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
+  for (int k = 0; k < 40; k++) {
+    EXPECT_EQ(GLFrame(font, k)->texture, GLFrame(font, 0)->texture) << "frame " << k;
+    const int x = k % 10 * 32, y = k / 10 * 24;
+    EXPECT_RGB(static_cast<uint32_t>(k * 6) << 16 | 0x80, At(x, y)) << "frame " << k;
+    EXPECT_RGB(static_cast<uint32_t>(k * 6) << 16 | 0x80, At(x + 31, y + 23)) << "frame " << k;
+  }
+  font = nullptr;
+  EXPECT_EQ(detail::LiveFrameTextures(), live);
+}
+
+// Every case draws frame 1 of a strip and the same picture as an image of its
+// own. The neighbours, red and blue, never show in frame 1's green, however
+// it is filtered, placed, scaled or turned; the same pixels are covered; and
+// where each pixel's sample lies clear of texel edges the pixels are equal.
+// (Elsewhere Mesa rounds the two textures' coordinates apart: a sample on a
+// texel edge may go either way.)
+TEST_F(GLDraw, AFrameSharingATextureDrawsAsIfItHadItsOwn) {
+  struct Size {
+    int width, height;
+  };
+  // Powers of two leave no padding between the frames; the others do.
+  const Size sizes[] = {{16, 16}, {13, 10}, {1, 3}};
+  const auto picture = [](int k, int x, int y) {
+    if (k != 1) return k == 0 ? 0xffff0000u : 0xff0000ffu;
+    return 0xff000000u | static_cast<uint32_t>(64 + (x * 37 + y * 11) % 192) << 8;
+  };
+  struct Placing {
+    const char* name;
+    float degrees, sx, sy, x, y, width, height;  // width 0: unscaled
+    bool tiled, exact;
+  };
+  const Placing placings[] = {
+      {"whole pixels", 0, 1, 1, 20, 20, 0, 0, false, true},
+      {"magnified three times", 0, 3, 3, 20, 20, 0, 0, false, true},
+      {"turned a quarter", 90, 1, 1, 60, 20, 0, 0, false, true},
+      {"tiled on whole pixels", 0, 1, 1, 7, 3, 0, 0, true, true},
+      {"fractional", 0, 1, 1, 20.37f, 20.71f, 0, 0, false, false},
+      {"magnified", 0, 1, 1, 3.25f, 5.5f, 150, 90, false, false},
+      {"minified", 0, 1, 1, 20.5f, 20.25f, 7, 5, false, false},
+      {"turned and scaled", 33, 3.3f, 2.1f, 80, 30, 0, 0, false, false},
+      {"tiled and turned", 20, 1, 1, 7.5f, 3.25f, 0, 0, true, false},
+  };
+  constexpr int AREA = 200;
+  SetBlendMode(BLEND_SOLID);
+  for (const int flags : {0, static_cast<int>(IMG_FILTERED)}) {
+    for (const Size& size : sizes) {
+      const Ref<TImage> strip = Strip(size.width, size.height, 3, flags, picture);
+      const Ref<TImage> alone = LoadImageFrom(strip->Lock(1, 1, 0)->Copy(), flags);
+      for (const Placing& p : placings) {
+        const auto draw = [&](const Ref<TImage>& image, int index) {
+          Fill(BLACK);
+          SetColor(WHITE);
+          SetDrawTransform(p.degrees, p.sx, p.sy);
+          SetClipRect(0, 0, AREA, AREA);
+          if (p.tiled) {
+            TileImageFrame(image, p.x, p.y, index);
+          } else if (p.width > 0) {
+            DrawImageFrameScaled(image, p.x, p.y, p.width, p.height, index);
+          } else {
+            DrawImageFrame(image, p.x, p.y, index);
+          }
+          SetDrawTransform(0, 1, 1);
+          SetClipRect(0, 0, WIDTH, HEIGHT);
+          return GrabScreenPixmap(0, 0, AREA, AREA);
+        };
+        const Ref<TPixmap> shared = draw(strip, 1);
+        const Ref<TPixmap> own = draw(alone, 0);
+        const std::string name = std::string(p.name) + ", " + std::to_string(size.width) + " x " +
+                                 std::to_string(size.height) + ", flags " + std::to_string(flags);
+        ASSERT_EQ(GLFrame(strip, 1)->texture, GLFrame(strip, 0)->texture) << name;
+        int differing = 0, neighbour = 0, uncovered = 0;
+        for (int y = 0; y < AREA; y++) {
+          for (int x = 0; x < AREA; x++) {
+            const uint32_t pixel = static_cast<uint32_t>(shared->ReadPixel(x, y)) & 0xffffff;
+            const uint32_t alike = static_cast<uint32_t>(own->ReadPixel(x, y)) & 0xffffff;
+            differing += pixel != alike;
+            neighbour += (pixel & 0xff00ff) != 0;
+            uncovered += (pixel == 0) != (alike == 0);
+          }
+        }
+        EXPECT_TRUE(!p.exact || differing == 0) << name << ": " << differing << " pixels differ";
+        EXPECT_EQ(neighbour, 0) << name;
+        EXPECT_EQ(uncovered, 0) << name;
+      }
+    }
+  }
+}
+
+TEST_F(GLDraw, ARewrittenFrameShowsItsNewPixelsAndItsNeighboursKeepTheirs) {
+  const int live = detail::LiveFrameTextures();
+  const uint32_t colours[] = {0xff0000u, 0x00ff00u, 0x0000ffu};
+  Ref<TImage> image = Strip(8, 8, 3, 0, [&](int k, int, int) { return 0xff000000u | colours[k]; });
+  SetBlendMode(BLEND_SOLID);
+  const auto drawAll = [&] {
+    for (int k = 0; k < 3; k++) DrawImageFrame(image, static_cast<float>(k * 8), 0, k);
+  };
+  drawAll();
+  const Ref<TPixmap> pixmap = LockImageFrame(image, 1, 1, 1);
+  for (int y = 0; y < 8; y++) {
+    for (int x = 0; x < 8; x++) pixmap->WritePixel(x, y, static_cast<int>(0xffffffffu));
+  }
+  UnlockImageFrame(image, 1);
+  drawAll();
+  EXPECT_RGB(RED, At(7, 7));
+  EXPECT_RGB(WHITE, At(8, 0));
+  EXPECT_RGB(WHITE, At(15, 7));
+  EXPECT_RGB(0x0000ff, At(16, 0));
+
+  // Grabbed from the screen: the green there becomes frame 0.
+  SetColor(GREEN);
+  FillRect(100, 100, 8, 8);
+  GrabImageFrame(image, 100, 100, 0);
+  Fill(BLACK);
+  SetColor(WHITE);
+  drawAll();
+  EXPECT_RGB(GREEN, At(0, 0));
+  EXPECT_RGB(WHITE, At(8, 0));
+  EXPECT_RGB(0x0000ff, At(23, 7));
+
+  // A pixmap of another size than its neighbours', stretched over the
+  // image's size, has a texture of its own.
+  Fill(BLACK);
+  SetColor(WHITE);
+  image = Strip(8, 8, 3, 0, [&](int k, int, int) { return 0xff000000u | colours[k]; });
+  image->SetPixmap(2, Painted(2, 3, [](int, int) { return 0xffffffffu; }));
+  drawAll();
+  EXPECT_RGB(RED, At(7, 7));
+  EXPECT_RGB(GREEN, At(8, 0));
+  EXPECT_RGB(WHITE, At(16, 0));
+  EXPECT_RGB(WHITE, At(23, 7));
+  EXPECT_EQ(GLFrame(image, 0)->texture, GLFrame(image, 1)->texture);
+  EXPECT_NE(GLFrame(image, 1)->texture, GLFrame(image, 2)->texture);
+  image = nullptr;
+  EXPECT_EQ(detail::LiveFrameTextures(), live) << "every texture went with the image";
+}
+
+TEST_F(GLDraw, FramesTooManyForOneTextureSpreadOverSeveral) {
+  GLint most = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+  // Two frames to the tallest texture, a third does not fit.
+  const int height = most / 3;
+  const Ref<TImage> image = Strip(4, height, 5, 0, [&](int k, int, int y) {
+    return 0xff000000u | static_cast<uint32_t>(k * 40) << 16 | (y == height - 1 ? 0xff : 0x40);
+  });
+  SetBlendMode(BLEND_SOLID);
+  // The top rows on the left, the bottom rows on the right.
+  for (int k = 0; k < 5; k++) {
+    DrawImageFrame(image, static_cast<float>(k * 4), 0, k);
+    DrawImageFrame(image, static_cast<float>(100 + k * 4), static_cast<float>(10 - height), k);
+  }
+  for (int k = 0; k < 5; k++) {
+    EXPECT_EQ(GLFrame(image, k)->texture, GLFrame(image, k / 2 * 2)->texture) << "frame " << k;
+    if (k + 2 < 5) {
+      EXPECT_NE(GLFrame(image, k)->texture, GLFrame(image, k + 2)->texture);
+    }
+    const uint32_t red = static_cast<uint32_t>(k * 40) << 16;
+    EXPECT_RGB(red | 0x40, At(k * 4, 0)) << "frame " << k;
+    EXPECT_RGB(red | 0x40, At(k * 4 + 3, 9)) << "frame " << k;
+    EXPECT_RGB(red | 0x40, At(100 + k * 4, 8)) << "frame " << k;
+    EXPECT_RGB(red | 0xff, At(100 + k * 4 + 3, 9)) << "frame " << k;
+  }
+}
+
 }  // namespace
