@@ -9,7 +9,9 @@ uint32_t MixerMillis() {
 }
 
 mixer::mixer(int samples)
-    : accumulator(std::make_unique<int64_t[]>(static_cast<size_t>(samples))), count(samples) {}
+    : accumulator32(std::make_unique<int32_t[]>(static_cast<size_t>(samples))),
+      accumulator64(std::make_unique<int64_t[]>(static_cast<size_t>(samples))),
+      count(samples) {}
 
 mixer::~mixer() {
   // Voices still queued or mixing hold buffer references; the device is
@@ -58,12 +60,25 @@ void mixer::RecycleAll() {
   }
 }
 
-void MixPass(mixer& mix, int16_t* out) {
-  TakeIncoming(mix);
+namespace {
 
+// The output's samples from the accumulator, which is left cleared for the
+// next pass. A loop the compiler vectorises: the sum of a 32-bit pass is
+// shifted, clamped and stored four samples at a time.
+template <class T>
+void Finish(T* __restrict acc, int16_t* __restrict out, int count) {
+  for (int i = 0; i < count; ++i) {
+    out[i] = static_cast<int16_t>(std::clamp<T>(acc[i] >> 4, -32768, 32767));
+    acc[i] = 0;
+  }
+}
+
+// Mixes the prepared voices into acc, then the output's samples from it.
+template <class T>
+void MixVoices(mixer& mix, T* acc, int16_t* out) {
   sound** link = &mix.active;
   while (sound* voice = *link) {
-    const int result = MixVoice(*voice, mix.accumulator.get(), mix.count, mix.outputRate);
+    const int result = MixVoice(*voice, acc);
     // A finished or stopped voice goes back at once; its channel reads as not
     // playing from the next query on. While the return ring is full it stays,
     // stopped and unmixed, and goes back on a later pass.
@@ -73,10 +88,21 @@ void MixPass(mixer& mix, int16_t* out) {
       link = &voice->next;
     }
   }
+  Finish(acc, out, mix.count);
+}
 
-  int64_t* acc = mix.accumulator.get();
-  for (int i = 0; i < mix.count; ++i) {
-    out[i] = static_cast<int16_t>(std::clamp<int64_t>(acc[i] >> 4, -32768, 32767));
-    acc[i] = 0;
+}  // namespace
+
+void MixPass(mixer& mix, int16_t* out) {
+  TakeIncoming(mix);
+  // No partial sum can exceed the sum of what each voice adds at most.
+  int64_t peak = 0;
+  for (sound* voice = mix.active; voice; voice = voice->next) {
+    peak += PrepareVoice(*voice, mix.count, mix.outputRate);
+  }
+  if (peak <= INT32_MAX) {
+    MixVoices(mix, mix.accumulator32.get(), out);
+  } else {
+    MixVoices(mix, mix.accumulator64.get(), out);
   }
 }
