@@ -4,9 +4,10 @@
 // 0.1, which is 409/4096), else a plain floating-point mixer. SDL2_mixer
 // cannot change a voice's rate, so the cases at rate 1.37 with a volume ramp
 // in every pass measure against the floating-point mixer everywhere. The
-// 22050 Hz case plays a sample of half the output rate: we convert as we
-// mix, SDL2_mixer once as it loads (its load is measured on its own, per
-// sample frame). The counter ns_per_frame is the time per output frame.
+// 22050 Hz cases play a sample of half the output rate: we convert as we
+// mix (stepping through the data as at any rate but 1), SDL2_mixer once as
+// it loads (its load is measured on its own, per sample frame). The counter
+// ns_per_frame is the time per output frame.
 //
 // mix_bench --instructions, run under callgrind (--collect-atstart=no),
 // counts each case's passes alone and dumps the counts, one dump a case,
@@ -63,7 +64,7 @@ struct mixcase {
 
 const mixcase CASES[] = {{1, 1.0f, 44100},  {8, 1.0f, 44100},  {64, 1.0f, 44100},
                          {1, 1.37f, 44100}, {8, 1.37f, 44100}, {64, 1.37f, 44100},
-                         {1, 1.0f, 22050}};
+                         {1, 1.0f, 22050},  {64, 1.0f, 22050}};
 
 // Volume of a ramped case's next pass: it swings between two levels.
 float NextVolume(float volume) { return volume == VOLUME ? RAMPED_VOLUME : VOLUME; }

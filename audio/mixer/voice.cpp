@@ -121,11 +121,30 @@ bool Advance(cursor& at, int frames, uint64_t step, Run mix) {
   return true;
 }
 
+// A run at one source frame an output frame, from the frame at source: a
+// loop over neighbouring samples, which the compiler vectorises. The gains
+// are clamped to 16 bits, so the products are those of Accumulate.
+template <int CHANNELS, class T>
+void MixUnitRun(const int16_t* __restrict source, T* __restrict frame, int count, gains g) {
+  const auto left = static_cast<int16_t>(g.left);
+  const auto right = static_cast<int16_t>(g.right);
+  for (int i = 0; i < count; ++i) {
+    frame[2 * i] += (source[CHANNELS * i] * left) >> 8;
+    frame[2 * i + 1] += (source[CHANNELS * i + CHANNELS - 1] * right) >> 8;
+  }
+}
+
 template <int CHANNELS, class T>
 bool MixConstant(cursor& where, T* acc, int frames, uint64_t step, gains g) {
   cursor at = where;  // a local copy, which stores to acc cannot alias
+  const bool unit = step == uint64_t{CHANNELS} << 32;
   const bool more = Advance(at, frames, step, [&](uint64_t position, int first, int count) {
     T* frame = acc + 2 * first;
+    if (unit) {
+      const uint64_t index = (position >> 32) & ~static_cast<uint64_t>(CHANNELS - 1);
+      MixUnitRun<CHANNELS>(at.data + index, frame, count, g);
+      return;
+    }
     for (int i = 0; i < count; ++i) {
       Accumulate<CHANNELS>(at.data, position, frame + 2 * i, g);
       position += step;
