@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 uint32_t MixerMillis() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -63,8 +66,7 @@ void mixer::RecycleAll() {
 namespace {
 
 // The output's samples from the accumulator, which is left cleared for the
-// next pass. A loop the compiler vectorises: the sum of a 32-bit pass is
-// shifted, clamped and stored four samples at a time.
+// next pass.
 template <class T>
 void Finish(T* __restrict acc, int16_t* __restrict out, int count) {
   for (int i = 0; i < count; ++i) {
@@ -72,6 +74,26 @@ void Finish(T* __restrict acc, int16_t* __restrict out, int count) {
     acc[i] = 0;
   }
 }
+
+#ifdef __SSE2__
+// A 32-bit pass eight samples at a time: packing with signed saturation is
+// the clamp. The compiler vectorises the plain loop only at -O3, which the
+// Windows build does not use.
+void Finish(int32_t* acc, int16_t* out, int count) {
+  const __m128i zero = _mm_setzero_si128();
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    auto* low = reinterpret_cast<__m128i*>(acc + i);
+    auto* high = reinterpret_cast<__m128i*>(acc + i + 4);
+    const __m128i samples = _mm_packs_epi32(_mm_srai_epi32(_mm_loadu_si128(low), 4),
+                                            _mm_srai_epi32(_mm_loadu_si128(high), 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), samples);
+    _mm_storeu_si128(low, zero);
+    _mm_storeu_si128(high, zero);
+  }
+  Finish<int32_t>(acc + i, out + i, count - i);
+}
+#endif
 
 // Mixes the prepared voices into acc, then the output's samples from it.
 template <class T>
