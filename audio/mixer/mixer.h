@@ -36,7 +36,9 @@ class mixer final : public output {
   // the ring takes them.
   void RecycleAll();
 
-  std::unique_ptr<int64_t[]> accumulator;
+  // A pass sums in 32 bits where its voices' gains allow, else in 64.
+  std::unique_ptr<int32_t[]> accumulator32;
+  std::unique_ptr<int64_t[]> accumulator64;
   int count;  // sample values per pass
   int outputRate = 0;
   int outputChannels = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 
 #include "audio/mixer/mixer.h"
 
@@ -87,32 +88,74 @@ struct cursor {
     position %= end;
     return true;
   }
+
+  // Frames from here up to and including the one whose advance reaches the
+  // end: only after the last of them does the end rule apply.
+  uint64_t FramesToEnd(uint64_t step) const {
+    if (step == 0) return UINT64_MAX;
+    return (end - position + step - 1) / step;
+  }
 };
 
-template <int CHANNELS>
-void Accumulate(const cursor& at, int64_t* frame, gains g) {
-  const uint64_t index = (at.position >> 32) & ~static_cast<uint64_t>(CHANNELS - 1);
-  const int left = at.data[index];
-  const int right = at.data[index + CHANNELS - 1];
-  frame[0] += (left * g.left) >> 8;
-  frame[1] += (right * g.right) >> 8;
+// Adds the frame at position to the accumulator's frame.
+template <int CHANNELS, class T>
+void Accumulate(const int16_t* data, uint64_t position, T* frame, gains g) {
+  const uint64_t index = (position >> 32) & ~static_cast<uint64_t>(CHANNELS - 1);
+  frame[0] += (data[index] * g.left) >> 8;
+  frame[1] += (data[index + CHANNELS - 1] * g.right) >> 8;
 }
 
-template <int CHANNELS>
-bool MixConstant(cursor& where, int64_t* acc, int frames, uint64_t step, gains g) {
-  cursor at = where;  // a local copy, which stores to acc cannot alias
-  bool more = true;
-  for (int i = 0; i < frames && more; ++i) {
-    Accumulate<CHANNELS>(at, acc + 2 * i, g);
-    at.position += step;
-    more = at.Wrap();
+// Moves the cursor frames frames on at a constant step, in runs that stop
+// where the data ends, so that a run needs no end test; each run's frames go
+// to mix(position, first frame, count). False when a one-shot sound ran out.
+template <class Run>
+bool Advance(cursor& at, int frames, uint64_t step, Run mix) {
+  for (int done = 0; done < frames;) {
+    const int run =
+        static_cast<int>(std::min(static_cast<uint64_t>(frames - done), at.FramesToEnd(step)));
+    mix(at.position, done, run);
+    at.position += step * static_cast<uint64_t>(run);
+    done += run;
+    if (!at.Wrap()) return false;
   }
+  return true;
+}
+
+// A run at one source frame an output frame, from the frame at source: a
+// loop over neighbouring samples, which the compiler vectorises. The gains
+// are clamped to 16 bits, so the products are those of Accumulate.
+template <int CHANNELS, class T>
+void MixUnitRun(const int16_t* __restrict source, T* __restrict frame, int count, gains g) {
+  const auto left = static_cast<int16_t>(g.left);
+  const auto right = static_cast<int16_t>(g.right);
+  for (int i = 0; i < count; ++i) {
+    frame[2 * i] += (source[CHANNELS * i] * left) >> 8;
+    frame[2 * i + 1] += (source[CHANNELS * i + CHANNELS - 1] * right) >> 8;
+  }
+}
+
+template <int CHANNELS, class T>
+bool MixConstant(cursor& where, T* acc, int frames, uint64_t step, gains g) {
+  cursor at = where;  // a local copy, which stores to acc cannot alias
+  const bool unit = step == uint64_t{CHANNELS} << 32;
+  const bool more = Advance(at, frames, step, [&](uint64_t position, int first, int count) {
+    T* frame = acc + 2 * first;
+    if (unit) {
+      const uint64_t index = (position >> 32) & ~static_cast<uint64_t>(CHANNELS - 1);
+      MixUnitRun<CHANNELS>(at.data + index, frame, count, g);
+      return;
+    }
+    for (int i = 0; i < count; ++i) {
+      Accumulate<CHANNELS>(at.data, position, frame + 2 * i, g);
+      position += step;
+    }
+  });
   where = at;
   return more;
 }
 
-template <int CHANNELS>
-bool MixRamped(cursor& where, int64_t* acc, int frames, uint64_t fromStep, uint64_t toStep,
+template <int CHANNELS, class T>
+bool MixRamped(cursor& where, T* acc, int frames, uint64_t fromStep, uint64_t toStep,
                int fromVolume, int toVolume, panning sides) {
   cursor at = where;
   int64_t step = static_cast<int64_t>(fromStep);
@@ -121,7 +164,7 @@ bool MixRamped(cursor& where, int64_t* acc, int frames, uint64_t fromStep, uint6
   const int gainDelta = ((toVolume - fromVolume) * 256) / frames;
   bool more = true;
   for (int i = 0; i < frames && more; ++i) {
-    Accumulate<CHANNELS>(at, acc + 2 * i, sides.Of(gain >> 8));
+    Accumulate<CHANNELS>(at.data, at.position, acc + 2 * i, sides.Of(gain >> 8));
     at.position += static_cast<uint64_t>(step);
     more = at.Wrap();
     step += stepDelta;
@@ -129,6 +172,53 @@ bool MixRamped(cursor& where, int64_t* acc, int frames, uint64_t fromStep, uint6
   }
   where = at;
   return more;
+}
+
+// What a pass makes of a voice in this state without mixing it; MIXED for a
+// voice that plays.
+int UnmixedResult(int state) {
+  if (state == VOICE_STOPPED) return MIX_FINISHED;
+  if (state & VOICE_PAUSED) return MIX_PAUSED;
+  if (state == VOICE_FREE) return MIX_FREE;
+  return MIXED;
+}
+
+// The most a frame at these gains adds to a sample, in either direction.
+int64_t Peak(gains g) { return 128 * int64_t{std::max(std::abs(g.left), std::abs(g.right))}; }
+
+template <class T>
+int MixPrepared(sound& voice, T* accumulator) {
+  const voicepass& pass = voice.pass;
+  if (pass.frames == 0) return pass.result;
+  const pcmbuffer& buffer = *voice.buffer;
+  cursor at{buffer.Samples(), voice.position,
+            static_cast<uint64_t>(buffer.length) * static_cast<uint64_t>(buffer.channels) << 32,
+            pass.looped};
+  T* acc = accumulator + 2 * pass.first;
+  const int frames = pass.frames;
+  const panning sides(pass.pan, pass.depth);
+  const bool stereo = buffer.channels == 2;
+  bool more;
+  if (pass.fromVolume == pass.toVolume && pass.fromStep == pass.toStep) {
+    if (pass.toVolume == 0) {
+      more = Advance(at, frames, pass.toStep, [](uint64_t, int, int) {});
+    } else {
+      const gains g = sides.Of(pass.toVolume);
+      more = stereo ? MixConstant<2>(at, acc, frames, pass.toStep, g)
+                    : MixConstant<1>(at, acc, frames, pass.toStep, g);
+    }
+  } else {
+    more = stereo ? MixRamped<2>(at, acc, frames, pass.fromStep, pass.toStep, pass.fromVolume,
+                                 pass.toVolume, sides)
+                  : MixRamped<1>(at, acc, frames, pass.fromStep, pass.toStep, pass.fromVolume,
+                                 pass.toVolume, sides);
+  }
+  voice.position = at.position;
+  if (more) return MIXED;
+  // Finished for good, even while the return ring is full and the voice
+  // stays in the mix: its position is past its data.
+  voice.state.store(VOICE_STOPPED, std::memory_order_relaxed);
+  return MIX_FINISHED;
 }
 
 }  // namespace
@@ -151,57 +241,45 @@ void sound::reset(const voiceparams& p) {
   held.store(0, relaxed);
 }
 
-int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate) {
+int64_t PrepareVoice(sound& voice, int count, int outputRate) {
+  voicepass& pass = voice.pass;
+  pass.frames = 0;
   const int state = voice.state.load(std::memory_order_acquire);
   if (voice.held.load(relaxed) != 0) TakeHeld(voice);
-  if (state == VOICE_STOPPED) return MIX_FINISHED;
-  if (state & VOICE_PAUSED) return MIX_PAUSED;
-  if (state == VOICE_FREE) return MIX_FREE;
+  pass.result = UnmixedResult(state);
+  if (pass.result != MIXED) return 0;
 
   // Skip the rest of the start delay; mix only what follows it.
-  int frames = count / 2;
+  const int frames = count / 2;
   if (voice.startDelay >= frames) {
     voice.startDelay -= frames;
-    return MIXED;
+    return 0;
   }
-  int64_t* acc = accumulator + 2 * voice.startDelay;
-  frames -= voice.startDelay;
+  pass.first = voice.startDelay;
+  pass.frames = frames - voice.startDelay;
   voice.startDelay = 0;
 
   const pcmbuffer& buffer = *voice.buffer;
-  cursor at{buffer.Samples(), voice.position,
-            static_cast<uint64_t>(buffer.length) * static_cast<uint64_t>(buffer.channels) << 32,
-            (state & VOICE_PLAYING_LOOPED) != 0};
+  pass.looped = (state & VOICE_PLAYING_LOOPED) != 0;
   const int fromRate = voice.rate[MIX_CURRENT].load(relaxed);
   const int toRate = voice.rate[MIX_TARGET].load(relaxed);
-  const int fromVolume = voice.volume[MIX_CURRENT].load(relaxed);
-  const int toVolume = voice.volume[MIX_TARGET].load(relaxed);
-  const panning sides(voice.pan[MIX_TARGET].load(relaxed), voice.depth[MIX_TARGET].load(relaxed));
-  const uint64_t fromStep = StepOf(fromRate, buffer, outputRate);
-  const uint64_t toStep = StepOf(toRate, buffer, outputRate);
-  const bool stereo = buffer.channels == 2;
+  pass.fromVolume = voice.volume[MIX_CURRENT].load(relaxed);
+  pass.toVolume = voice.volume[MIX_TARGET].load(relaxed);
+  pass.pan = voice.pan[MIX_TARGET].load(relaxed);
+  pass.depth = voice.depth[MIX_TARGET].load(relaxed);
+  pass.fromStep = StepOf(fromRate, buffer, outputRate);
+  pass.toStep = StepOf(toRate, buffer, outputRate);
   if (voice.owner->racepoint) voice.owner->racepoint(voice);
 
-  bool more;
-  if (fromVolume == toVolume && fromStep == toStep) {
-    if (toVolume == 0) {
-      at.position += fromStep * static_cast<uint64_t>(frames);
-      more = at.Wrap();
-    } else {
-      const gains g = sides.Of(toVolume);
-      more = stereo ? MixConstant<2>(at, acc, frames, toStep, g)
-                    : MixConstant<1>(at, acc, frames, toStep, g);
-    }
-  } else {
-    voice.rate[MIX_CURRENT].store(toRate, relaxed);
-    voice.volume[MIX_CURRENT].store(static_cast<int16_t>(toVolume), relaxed);
-    more = stereo ? MixRamped<2>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides)
-                  : MixRamped<1>(at, acc, frames, fromStep, toStep, fromVolume, toVolume, sides);
+  const panning sides(pass.pan, pass.depth);
+  if (pass.fromVolume == pass.toVolume && pass.fromStep == pass.toStep) {
+    return pass.toVolume == 0 ? 0 : Peak(sides.Of(pass.toVolume));
   }
-  voice.position = at.position;
-  if (more) return MIXED;
-  // Finished for good, even while the return ring is full and the voice
-  // stays in the mix: its position is past its data.
-  voice.state.store(VOICE_STOPPED, std::memory_order_relaxed);
-  return MIX_FINISHED;
+  // A ramp ends in this pass; its gains lie between those of its ends.
+  voice.rate[MIX_CURRENT].store(toRate, relaxed);
+  voice.volume[MIX_CURRENT].store(static_cast<int16_t>(pass.toVolume), relaxed);
+  return std::max(Peak(sides.Of(pass.fromVolume)), Peak(sides.Of(pass.toVolume)));
 }
+
+int MixVoice(sound& voice, int32_t* accumulator) { return MixPrepared(voice, accumulator); }
+int MixVoice(sound& voice, int64_t* accumulator) { return MixPrepared(voice, accumulator); }

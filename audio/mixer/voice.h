@@ -35,6 +35,20 @@ constexpr int MIX_FINISHED = 1;
 constexpr int MIX_PAUSED = -2;
 constexpr int MIX_FREE = -1;
 
+// What one pass mixes of a voice, as the pass read it from the voice.
+struct voicepass {
+  int result = MIXED;  // what the pass makes of the voice when it mixes nothing
+  int first = 0;       // the first frame mixed, after the start delay
+  int frames = 0;      // how many are mixed
+  bool looped = false;
+  uint64_t fromStep = 0;
+  uint64_t toStep = 0;
+  int fromVolume = 0;
+  int toVolume = 0;
+  int pan = 0;
+  int depth = 0;
+};
+
 // A voice's rate, volume, pan and depth.
 struct voiceparams {
   int rate = MIX_RATE_ONE;
@@ -85,6 +99,7 @@ class sound final : public output {
   std::atomic<int16_t> heldPan{0};
   uint32_t startTime = 0;
   int startDelay = 0;  // output frames still to skip
+  voicepass pass;      // mixer thread: the pass under way
 
  private:
   static constexpr auto relaxed = std::memory_order_relaxed;
@@ -96,7 +111,15 @@ class sound final : public output {
   }
 };
 
-// Adds the voice's next count / 2 frames to the interleaved stereo
-// accumulator. Returns MIXED, MIX_FINISHED (stopped, or a one-shot sound ran
-// out, which leaves it stopped), MIX_PAUSED or MIX_FREE.
-int MixVoice(sound& voice, int64_t* accumulator, int count, int outputRate);
+// A pass takes a voice in two steps, so that it can choose the width of its
+// accumulator from every voice's gains before it mixes any.
+//
+// PrepareVoice reads the voice's state and parameters for its next count / 2
+// frames into voice.pass, and returns the most that one of those frames can
+// add to a sample of the accumulator, in either direction.
+int64_t PrepareVoice(sound& voice, int count, int outputRate);
+// Adds the prepared frames to the interleaved stereo accumulator. Returns
+// MIXED, MIX_FINISHED (stopped, or a one-shot sound ran out, which leaves it
+// stopped), MIX_PAUSED or MIX_FREE.
+int MixVoice(sound& voice, int32_t* accumulator);
+int MixVoice(sound& voice, int64_t* accumulator);
