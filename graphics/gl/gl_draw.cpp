@@ -31,6 +31,9 @@ struct DriverState {
   bool quadsOpen = false;
   // Blending is off for an opaque image under BLEND_ALPHA.
   bool blendSkipped = false;
+  // Texels replace the colour instead of being multiplied by it while it is
+  // opaque white.
+  bool texelsAlone = false;
   float ix = 1, iy = 0, jx = 0, jy = 1;
 } state;
 
@@ -73,17 +76,42 @@ void SkipBlending(bool skip) {
   }
 }
 
-bool Opaque(const Ref<TPixmap>& pixmap) {
-  if (ALPHA_BITS[pixmap->Format()] == 0) return true;
-  const int alphaByte = pixmap->Format() == PIXFMT_ALPHA8 ? 0 : 3;
-  const int bytes = BYTES_PER_PIXEL[pixmap->Format()];
-  for (int y = 0; y < pixmap->Height(); y++) {
-    const uint8_t* p = pixmap->PixelPtr(0, y) + alphaByte;
-    for (int x = 0; x < pixmap->Width(); x++, p += bytes) {
-      if (*p != 255) return false;
+// Which pixels of the picture show. A picture that does not fit its texture
+// and is resampled shows throughout.
+framecoverage CoverageOf(const TPixmap& pixmap, const detail::frametexture& made) {
+  const int w = pixmap.Width(), h = pixmap.Height();
+  if (ALPHA_BITS[pixmap.Format()] == 0) return {true, 0, 0, w, h};
+  framecoverage seen{true, w, h, 0, 0};
+  const int alphaByte = pixmap.Format() == PIXFMT_ALPHA8 ? 0 : 3;
+  const int bytes = BYTES_PER_PIXEL[pixmap.Format()];
+  for (int y = 0; y < h; y++) {
+    const uint8_t* p = pixmap.PixelPtr(0, y) + alphaByte;
+    for (int x = 0; x < w; x++, p += bytes) {
+      seen.opaque = seen.opaque && *p == 255;
+      if (*p == 0) continue;
+      seen.left = std::min(seen.left, x);
+      seen.right = std::max(seen.right, x + 1);
+      seen.top = std::min(seen.top, y);
+      seen.bottom = std::max(seen.bottom, y + 1);
     }
   }
-  return true;
+  if (seen.opaque || made.width != w || made.height != h) return {seen.opaque, 0, 0, w, h};
+  if (seen.right == 0) return {false, 0, 0, 0, 0};
+  return seen;
+}
+
+// Multiplying by opaque white changes no texel, and a software renderer
+// draws texels alone faster.
+void TexelsAlone(bool alone) {
+  if (state.texelsAlone == alone) return;
+  EndQuads();
+  state.texelsAlone = alone;
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, alone ? GL_REPLACE : GL_MODULATE);
+}
+
+bool OpaqueWhite() {
+  const uint8_t* c = state.color;
+  return (c[0] & c[1] & c[2] & c[3]) == 255;
 }
 
 // Whether the quad lies on the screen texel for pixel: unturned, unscaled,
@@ -153,22 +181,41 @@ TGLFrameTexture::~TGLFrameTexture() {
 }
 
 void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, float ty) {
+  const bool texelForPixel = TexelForPixel(x0, y0, x1, y1, tx, ty, width, height);
+  float left = u0, top = v0, right = u1, bottom = v1;
+  // Drawn texel for pixel where a clear texel changes nothing, only the part
+  // of the picture with visible pixels goes to OpenGL: the same pixels, for
+  // fewer fragments (a glyph fills a fraction of its cell).
+  if (texelForPixel && state.blend != BLEND_SOLID && state.blend != BLEND_SHADE) {
+    if (seen.right == 0) return;
+    const float du = (u1 - u0) / static_cast<float>(width);
+    const float dv = (v1 - v0) / static_cast<float>(height);
+    left = u0 + du * static_cast<float>(seen.left);
+    right = u0 + du * static_cast<float>(seen.right);
+    top = v0 + dv * static_cast<float>(seen.top);
+    bottom = v0 + dv * static_cast<float>(seen.bottom);
+    x1 = x0 + static_cast<float>(seen.right);
+    x0 += static_cast<float>(seen.left);
+    y1 = y0 + static_cast<float>(seen.bottom);
+    y0 += static_cast<float>(seen.top);
+  }
   BindTexture(texture);
   Texturing(true);
   SkipBlending(opaque);
-  if (filtered) SampleNearest(*this, TexelForPixel(x0, y0, x1, y1, tx, ty, width, height));
+  TexelsAlone(OpaqueWhite());
+  if (filtered) SampleNearest(*this, texelForPixel);
   if (!state.quadsOpen) {
     glBegin(GL_QUADS);
     state.quadsOpen = true;
     imageBatches++;
   }
-  glTexCoord2f(u0, v0);
+  glTexCoord2f(left, top);
   Vertex(x0, y0, tx, ty);
-  glTexCoord2f(u1, v0);
+  glTexCoord2f(right, top);
   Vertex(x1, y0, tx, ty);
-  glTexCoord2f(u1, v1);
+  glTexCoord2f(right, bottom);
   Vertex(x1, y1, tx, ty);
-  glTexCoord2f(u0, v1);
+  glTexCoord2f(left, bottom);
   Vertex(x0, y1, tx, ty);
 }
 
@@ -203,6 +250,8 @@ void TGLDrawDriver::SetDisplay(const Ref<TDisplay>& display) {
   state.boundTexture = 0;
   state.texturing = false;
   glDisable(GL_TEXTURE_2D);
+  state.texelsAlone = false;
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 
   const int width = DisplayWidth(), height = DisplayHeight();
   glMatrixMode(GL_PROJECTION);
@@ -255,7 +304,8 @@ std::vector<Ref<TImageFrame>> TGLDrawDriver::MakeFrames(const std::vector<Ref<TP
     const std::vector<detail::frametexture> made = detail::MakeFrameTextures(run, flags);
     const Ref<TGLFrameTexture> texture = New<TGLFrameTexture>(made[0].texture, made[0].group);
     for (size_t i = 0; i < run.size(); i++) {
-      frames.push_back(New<TGLImageFrame>(texture, made[i], flags, sequence, Opaque(run[i])));
+      frames.push_back(
+          New<TGLImageFrame>(texture, made[i], flags, sequence, CoverageOf(*run[i], made[i])));
     }
   }
   return frames;

@@ -65,18 +65,27 @@ class TGLFrameTexture : public Object {
   bool nearestNow = false;
 };
 
+// The part of a frame's picture that can show: whether every pixel is
+// opaque, and the smallest rectangle holding every pixel with some alpha
+// (empty, right 0, when none has).
+struct framecoverage {
+  bool opaque;
+  int left, top, right, bottom;
+};
+
 // A frame's picture in a texture, from (u0, v0) to (u1, v1).
 class TGLImageFrame : public TImageFrame {
  public:
   TGLImageFrame(const Ref<TGLFrameTexture>& shared, const detail::frametexture& made, int flags,
-                int sequence, bool opaque)
+                int sequence, const framecoverage& seen)
       : v0(made.v0),
         u1(made.u1),
         v1(made.v1),
         texture(made.texture),
         shared(shared),
         sequence(sequence),
-        opaque(opaque),
+        opaque(seen.opaque),
+        seen(seen),
         width(made.width),
         height(made.height),
         filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
@@ -90,6 +99,8 @@ class TGLImageFrame : public TImageFrame {
   // Every pixel has full alpha: drawn at full alpha, blending changes nothing
   // and is left out.
   bool opaque;
+  // What of the picture can show: drawn texel for pixel, the rest is left out.
+  framecoverage seen;
   // Texels the picture covers, and whether it is filtered; drawn texel for
   // pixel, a filtered frame samples its texels' centres, which the nearest
   // texel gives as exactly and much faster.

@@ -46,6 +46,8 @@ void GLDrawText(const String& text, int x, int y) {
   glDisable(GL_ALPHA_TEST);
   glDisable(GL_DEPTH_TEST);
   glEnable(GL_TEXTURE_2D);
+  // Tinted by the current colour, whatever the 2D driver left.
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
   glBindTexture(GL_TEXTURE_2D, texture);
 
   glBegin(GL_QUADS);

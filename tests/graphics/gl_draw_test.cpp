@@ -253,6 +253,36 @@ TEST_F(GLDraw, BlendModesMixAsTheirNamesSay) {
   }
 }
 
+// Drawn texel for pixel, only the visible part of a picture goes to OpenGL
+// where clear texels change nothing; solid and shade draw their clear texels.
+TEST_F(GLDraw, ClearBordersChangeThePixelsTheirBlendModeSays) {
+  // A 6 x 4 picture, clear but for one white texel at (2, 1).
+  const Ref<TImage> image = LoadImageFrom(
+      Painted(6, 4, [](int x, int y) { return x == 2 && y == 1 ? 0xffffffffu : 0u; }), 0);
+  const Ref<TImage> clear = LoadImageFrom(Painted(6, 4, [](int, int) { return 0u; }), 0);
+  // What the white texel and a clear one leave on a grey background: a clear
+  // texel is black in solid mode, and shade multiplies by it.
+  struct Case {
+    int blend;
+    uint32_t texel, border;
+  };
+  for (const Case& c : {Case{BLEND_ALPHA, WHITE, 0x404040}, Case{BLEND_LIGHT, WHITE, 0x404040},
+                        Case{BLEND_MASK, WHITE, 0x404040}, Case{BLEND_SOLID, WHITE, BLACK},
+                        Case{BLEND_SHADE, 0x404040, BLACK}}) {
+    SetBlendMode(BLEND_SOLID);
+    Fill(0x404040);
+    SetBlendMode(c.blend);
+    SetColor(WHITE);
+    DrawImageFrame(image, 10, 10, 0);
+    DrawImageFrame(clear, 30, 10, 0);
+    EXPECT_RGB(c.texel, At(12, 11)) << c.blend;
+    for (const auto& [x, y] :
+         {std::pair{10, 10}, {15, 13}, {11, 11}, {13, 12}, {30, 10}, {35, 13}}) {
+      EXPECT_RGB(c.border, At(x, y)) << c.blend << " at " << x << "," << y;
+    }
+  }
+}
+
 TEST_F(GLDraw, MaskingDrawsTexelsOfAlphaFromOneHalf) {
   const Ref<TImage> image =
       LoadImageFrom(Painted(4, 1, [](int x, int) { return (126u + x) << 24 | 0xffffff; }), 0);
