@@ -48,6 +48,9 @@ void SwitchDisplayDriver() {
 }
 
 int ChooseRefreshRate(std::vector<int> rates, int preferred) {
+  // Windows gives 0 or 1 for a mode whose rate it does not know (Wine always
+  // does on a virtual screen): asking for that would leave the game unpaced.
+  std::erase_if(rates, [](int rate) { return rate <= 1; });
   if (rates.empty()) return preferred;
   // A bubble sort: the list holds at most 16 rates.
   for (bool swapped = true; swapped;) {

@@ -18,5 +18,6 @@ bool WriteSettings(const String& path);
 void SwitchDisplayDriver();
 // The highest rate not above preferred among those of up to 16 800 x 600
 // modes at the game's depth, else the lowest; preferred when there is none.
+// Unknown rates (0 or 1) do not count.
 int ChooseRefreshRate(int preferred);
 int ChooseRefreshRate(std::vector<int> rates, int preferred);

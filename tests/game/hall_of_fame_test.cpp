@@ -182,6 +182,8 @@ TEST(RefreshRate, TheHighestNotAboveThePreferredElseTheLowest) {
   EXPECT_EQ(ChooseRefreshRate({60, 100}, 75), 60);
   EXPECT_EQ(ChooseRefreshRate({100, 85}, 75), 85);
   EXPECT_EQ(ChooseRefreshRate({}, 75), 75) << "no modes: ask for the preferred rate";
+  EXPECT_EQ(ChooseRefreshRate({0, 60, 1}, 75), 60) << "0 and 1 are unknown rates";
+  EXPECT_EQ(ChooseRefreshRate({0, 0, 0}, 75), 75);
 }
 
 }  // namespace
