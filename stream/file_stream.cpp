@@ -98,11 +98,14 @@ int TFileStream::Close() {
 
 int TFileStream::Read(void* buf, int count) {
   if (!file_ || count <= 0) return 0;
+  // First what ReadLine read ahead, if anything.
   const int early = std::min(count, aheadEnd_ - aheadAt_);
-  std::memcpy(buf, ahead_.get() + aheadAt_, static_cast<size_t>(early));
-  aheadAt_ += early;
-  position_ += early;
-  if (early == count) return count;
+  if (early > 0) {
+    std::memcpy(buf, ahead_.get() + aheadAt_, static_cast<size_t>(early));
+    aheadAt_ += early;
+    position_ += early;
+    if (early == count) return count;
+  }
   Switch(LastOp::READ);
   const int n = static_cast<int>(
       std::fread(static_cast<uint8_t*>(buf) + early, 1, static_cast<size_t>(count - early), file_));
