@@ -201,7 +201,7 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   }
   BindTexture(texture);
   Texturing(true);
-  SkipBlending(opaque);
+  SkipBlending(seen.opaque);
   TexelsAlone(OpaqueWhite());
   if (filtered) SampleNearest(*this, texelForPixel);
   if (!state.quadsOpen) {

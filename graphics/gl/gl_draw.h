@@ -84,7 +84,6 @@ class TGLImageFrame : public TImageFrame {
         texture(made.texture),
         shared(shared),
         sequence(sequence),
-        opaque(seen.opaque),
         seen(seen),
         width(made.width),
         height(made.height),
@@ -96,10 +95,9 @@ class TGLImageFrame : public TImageFrame {
   unsigned texture;
   Ref<TGLFrameTexture> shared;
   int sequence;  // DisplaySequence when made
-  // Every pixel has full alpha: drawn at full alpha, blending changes nothing
-  // and is left out.
-  bool opaque;
-  // What of the picture can show: drawn texel for pixel, the rest is left out.
+  // What of the picture can show. Drawn texel for pixel, the rest is left
+  // out; an opaque picture drawn at full alpha leaves blending out too, as it
+  // changes nothing.
   framecoverage seen;
   // Texels the picture covers, and whether it is filtered; drawn texel for
   // pixel, a filtered frame samples its texels' centres, which the nearest
