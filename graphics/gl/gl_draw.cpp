@@ -9,6 +9,7 @@
 
 #include "graphics/display/graphics.h"
 #include "graphics/draw2d/draw_state.h"
+#include "graphics/gl/gl_copy_program.h"
 #include "graphics/gl/gl_display.h"
 #include "graphics/gl/gl_texture.h"
 #include "pixmap/pixmap_transform.h"
@@ -29,6 +30,8 @@ struct DriverState {
   // Inside glBegin(GL_QUADS): consecutive image draws with one texture go
   // into one batch, which software renderers draw many times faster.
   bool quadsOpen = false;
+  // The open batch goes through the copy program.
+  bool copyBatch = false;
   // Blending is off for an opaque image under BLEND_ALPHA.
   bool blendSkipped = false;
   // Texels replace the colour instead of being multiplied by it while it is
@@ -38,11 +41,14 @@ struct DriverState {
 } state;
 
 int imageBatches = 0;
+int copyBatches = 0;
 
 void EndQuads() {
   if (!state.quadsOpen) return;
   state.quadsOpen = false;
   glEnd();
+  if (state.copyBatch) detail::UseProgram(0);
+  state.copyBatch = false;
 }
 
 void SendColor() { glColor4ubv(state.color); }
@@ -204,7 +210,18 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   SkipBlending(seen.opaque);
   TexelsAlone(OpaqueWhite());
   if (filtered) SampleNearest(*this, texelForPixel);
+  // An opaque picture that covers what is under it texel for pixel, as it
+  // is, is copied.
+  const bool covers = state.blend == BLEND_SOLID || state.blendSkipped;
+  const bool copy =
+      copyable && texelForPixel && covers && state.texelsAlone && detail::CopyProgram() != 0;
+  if (state.quadsOpen && state.copyBatch != copy) EndQuads();
   if (!state.quadsOpen) {
+    if (copy) {
+      detail::UseProgram(detail::CopyProgram());
+      copyBatches++;
+    }
+    state.copyBatch = copy;
     glBegin(GL_QUADS);
     state.quadsOpen = true;
     imageBatches++;
@@ -473,6 +490,8 @@ Ref<TPixmap> TGLDrawDriver::ReadPixmap(int x, int y, int width, int height) {
 void FinishGLDrawing() { EndQuads(); }
 
 int detail::ImageBatches() { return imageBatches; }
+
+int detail::CopyBatches() { return copyBatches; }
 
 Ref<TGLDrawDriver> GLDrawDriver() {
   static Ref<TGLDrawDriver> driver = New<TGLDrawDriver>();

@@ -47,6 +47,8 @@ void FinishGLDrawing();
 namespace detail {
 // Batches of image quads begun so far, for tests.
 int ImageBatches();
+// Those of them that went through the copy program.
+int CopyBatches();
 }  // namespace detail
 
 // A texture of one or more frames, deleted with the last of them, also when
@@ -88,6 +90,7 @@ class TGLImageFrame : public TImageFrame {
         width(made.width),
         height(made.height),
         filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
+        copyable(made.copyable),
         flags(flags) {}
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
 
@@ -104,6 +107,8 @@ class TGLImageFrame : public TImageFrame {
   // texel gives as exactly and much faster.
   int width, height;
   bool filtered;
+  // Its texture can be drawn by the copy program (gl_copy_program.h).
+  bool copyable;
   int flags;
 };
 

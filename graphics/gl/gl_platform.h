@@ -38,3 +38,7 @@ int gldisplay_share_group();
 // time of the call. Names of a generation that is gone went with it and are
 // left alone.
 void gldisplay_delete_textures(int group, int count, const unsigned* names);
+// The address of an OpenGL function beyond 1.1 by its name, for the current
+// context; null where the platform knows no such function.
+using GLFunction = void (*)();
+GLFunction gldisplay_proc(const char* name);

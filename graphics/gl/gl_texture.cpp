@@ -15,6 +15,9 @@
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F
 #endif
+#ifndef GL_BGRA
+#define GL_BGRA 0x80E1
+#endif
 
 namespace {
 
@@ -179,7 +182,8 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
   // All levels are allocated first, so the texture is complete whatever
   // happens to the uploads.
   for (int level = 0, lw = tw, lh = th;; level++) {
-    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, lw, lh, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // Unsized, so that the texels are kept as the format given.
+    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, lw, lh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     if (!mipmapped || (lw < 2 && lh < 2)) break;
     if (lw >= 2) lw /= 2;
     if (lh >= 2) lh /= 2;
@@ -202,7 +206,8 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
           static_cast<float>(c.w) / static_cast<float>(tw),
           static_cast<float>(c.h) / static_cast<float>(th),
           c.w,
-          c.h};
+          c.h,
+          true};
 }
 
 int FramesPerTexture(const TPixmap& frame, int count, int flags) {
@@ -242,7 +247,7 @@ std::vector<frametexture> MakeFrameTextures(std::span<const Ref<TPixmap>> pixmap
     const int top = static_cast<int>(i) * slot + 1;
     made.push_back({texture, gldisplay_share_group(), static_cast<float>(top) / height,
                     static_cast<float>(c.w) / static_cast<float>(c.tw),
-                    static_cast<float>(top + c.h) / height, c.w, c.h});
+                    static_cast<float>(top + c.h) / height, c.w, c.h, false});
   }
   return made;
 }

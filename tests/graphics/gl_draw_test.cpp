@@ -585,13 +585,70 @@ TEST_F(GLDraw, OpaqueImagesSkipBlendingOnlyWhereItChangesNothing) {
   SetDrawAlpha(0.5f);
   SetColor(GREEN);
   FillRect(40, 0, 16, 16);
-  EXPECT_NEAR(At(48, 8) >> 16, 0x80, 2) << "a shape after an opaque image blends again";
+  EXPECT_NEAR(At(48, 8) >> 16, 0x80, 2) << "a shape after an opaque image, copied, blends again";
   EXPECT_NEAR(At(48, 8) >> 8 & 0xff, 0x80, 2);
 }
 
 }  // namespace
 
 namespace {
+
+TEST_F(GLDraw, OpaquePicturesCoveringTexelForPixelAreCopiedExactly) {
+  const auto colours = [](int x, int y) {
+    return 0xff000000u | static_cast<uint32_t>(x * 2654435761u ^ y * 40503u) >> 8;
+  };
+  const Ref<TImage> picture = LoadImageFrom(Painted(200, 100, colours), 0);
+  const Ref<TImage> filtered = LoadImageFrom(Painted(200, 100, colours), IMG_FILTERED);
+  // How many of the picture's pixels at (x, y) on the screen are not its own.
+  const auto wrong = [&](int x, int y) {
+    const Ref<TPixmap> screen = GrabScreenPixmap(x, y, 200, 100);
+    int count = 0;
+    for (int py = 0; py < 100; py++) {
+      for (int px = 0; px < 200; px++) {
+        count +=
+            ((static_cast<uint32_t>(screen->ReadPixel(px, py)) ^ colours(px, py)) & 0xffffff) != 0;
+      }
+    }
+    return count;
+  };
+  const auto copies = [](auto draw) {
+    const int before = detail::CopyBatches();
+    draw();
+    return detail::CopyBatches() - before;
+  };
+
+  for (const int blend : {BLEND_ALPHA, BLEND_SOLID}) {
+    SetBlendMode(blend);
+    Fill(BLACK);
+    SetColor(WHITE);
+    EXPECT_EQ(2, copies([&] {
+                DrawImageFrame(picture, 10, 10, 0);
+                DrawImageFrame(filtered, 110, 130, 0);
+              }))
+        << blend;
+    EXPECT_EQ(0, wrong(10, 10)) << blend;
+    EXPECT_EQ(0, wrong(110, 130)) << blend;
+  }
+
+  // Anything that changes a pixel goes through the fixed pipeline.
+  SetBlendMode(BLEND_ALPHA);
+  SetColor(0x808080);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(picture, 10, 10, 0); })) << "tinted";
+  SetColor(WHITE);
+  SetDrawAlpha(0.5f);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(picture, 10, 10, 0); })) << "half alpha";
+  SetDrawAlpha(1);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(picture, 10.5f, 10, 0); })) << "between pixels";
+  SetDrawScale(2, 1);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(picture, 10, 10, 0); })) << "scaled";
+  SetDrawScale(1, 1);
+  SetBlendMode(BLEND_LIGHT);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(picture, 10, 10, 0); })) << "added";
+  SetBlendMode(BLEND_ALPHA);
+  const Ref<TImage> holed = LoadImageFrom(
+      Painted(8, 8, [](int x, int y) { return x == 3 && y == 3 ? 0u : 0xff0000ffu; }), 0);
+  EXPECT_EQ(0, copies([&] { DrawImageFrame(holed, 10, 10, 0); })) << "not opaque";
+}
 
 TEST_F(GLDraw, FilteredImagesDrawnTexelForPixelAreExactAndBlurOtherwise) {
   // Stripes one pixel wide: filtering between them shows at once.

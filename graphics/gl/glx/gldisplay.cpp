@@ -119,24 +119,21 @@ SwapControl FindSwapControl(Display* display) {
 }
 
 void SetSwapInterval(Display* display, GLDisplayRecord& record, int interval) {
-  const auto address = [](const char* name) {
-    return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
-  };
   switch (swapControl) {
     case SwapControl::EXT:
-      if (auto set = reinterpret_cast<SwapIntervalEXT>(address("glXSwapIntervalEXT"))) {
+      if (auto set = reinterpret_cast<SwapIntervalEXT>(gldisplay_proc("glXSwapIntervalEXT"))) {
         set(display, record.window, interval);
       }
       break;
     case SwapControl::MESA:
-      if (auto set = reinterpret_cast<SwapIntervalInt>(address("glXSwapIntervalMESA"))) {
+      if (auto set = reinterpret_cast<SwapIntervalInt>(gldisplay_proc("glXSwapIntervalMESA"))) {
         set(interval);
       }
       break;
     case SwapControl::SGI:
       // SGI's control cannot turn waiting off.
       if (interval == 0) break;
-      if (auto set = reinterpret_cast<SwapIntervalInt>(address("glXSwapIntervalSGI"))) {
+      if (auto set = reinterpret_cast<SwapIntervalInt>(gldisplay_proc("glXSwapIntervalSGI"))) {
         set(interval);
       }
       break;
@@ -776,4 +773,8 @@ void gldisplay_delete_textures(int group, int count, const unsigned* names) {
   const CurrentBinding before = Bind(display, *shared);
   glDeleteTextures(count, names);
   Restore(display, before);
+}
+
+GLFunction gldisplay_proc(const char* name) {
+  return glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name));
 }

@@ -103,9 +103,7 @@ void Restore(const CurrentBinding& before) {
 // current, and may be missing altogether.
 void SetSwapInterval(GLDisplayRecord& record, int interval) {
   const CurrentBinding before = Bind(record);
-  // Through void (*)(), which matches every function type.
-  const auto set = reinterpret_cast<SwapIntervalEXT>(
-      reinterpret_cast<void (*)()>(wglGetProcAddress("wglSwapIntervalEXT")));
+  const auto set = reinterpret_cast<SwapIntervalEXT>(gldisplay_proc("wglSwapIntervalEXT"));
   if (set) set(interval);
   Restore(before);
   record.swapInterval = interval;
@@ -451,4 +449,12 @@ void gldisplay_delete_textures(int group, int count, const unsigned* names) {
   const CurrentBinding before = Bind(*shared);
   glDeleteTextures(count, names);
   Restore(before);
+}
+
+GLFunction gldisplay_proc(const char* name) {
+  // Some drivers answer 1, 2, 3 or -1 for a name they do not know.
+  const auto address = reinterpret_cast<intptr_t>(wglGetProcAddress(name));
+  if (address >= -1 && address <= 3) return nullptr;
+  // Through an integer, which every function type converts from.
+  return reinterpret_cast<GLFunction>(address);
 }
