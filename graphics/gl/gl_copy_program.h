@@ -1,10 +1,10 @@
 #pragma once
-// The program that puts a texture's texels on the screen as they are. The
-// fixed pipeline divides texture coordinates by q, and Mesa's software
-// renderer then shades every pixel in its general code; through this program
-// it copies an opaque picture drawn texel for pixel from a BGRA texture row
-// by row, three to four times faster (the game's full-screen background).
-// A current OpenGL context is needed.
+// The program that hands a texture's texels to blending as they are, as the
+// fixed pipeline does with GL_REPLACE. The fixed pipeline divides texture
+// coordinates by q, and Mesa's software renderer then shades every pixel in
+// its general code; through this program it reads BGRA textures drawn texel
+// for pixel row by row: an opaque full-screen picture costs a third of the
+// time, blended sprites about half. A current OpenGL context is needed.
 
 namespace detail {
 // The program in the current context's name space, built on first need

@@ -42,6 +42,7 @@ struct DriverState {
 
 int imageBatches = 0;
 int copyBatches = 0;
+bool copyProgramAllowed = true;
 
 void EndQuads() {
   if (!state.quadsOpen) return;
@@ -210,11 +211,10 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   SkipBlending(seen.opaque);
   TexelsAlone(OpaqueWhite());
   if (filtered) SampleNearest(*this, texelForPixel);
-  // An opaque picture that covers what is under it texel for pixel, as it
-  // is, is copied.
-  const bool covers = state.blend == BLEND_SOLID || state.blendSkipped;
-  const bool copy =
-      copyable && texelForPixel && covers && state.texelsAlone && detail::CopyProgram() != 0;
+  // Texels that go to blending unchanged and lie texel for pixel go through
+  // the copy program. Masking's alpha test stays with the fixed pipeline.
+  const bool copy = texelForPixel && state.texelsAlone && state.blend != BLEND_MASK &&
+                    copyProgramAllowed && detail::CopyProgram() != 0;
   if (state.quadsOpen && state.copyBatch != copy) EndQuads();
   if (!state.quadsOpen) {
     if (copy) {
@@ -492,6 +492,11 @@ void FinishGLDrawing() { EndQuads(); }
 int detail::ImageBatches() { return imageBatches; }
 
 int detail::CopyBatches() { return copyBatches; }
+
+void detail::AllowCopyProgram(bool allowed) {
+  EndQuads();
+  copyProgramAllowed = allowed;
+}
 
 Ref<TGLDrawDriver> GLDrawDriver() {
   static Ref<TGLDrawDriver> driver = New<TGLDrawDriver>();

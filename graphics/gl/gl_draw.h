@@ -49,6 +49,8 @@ namespace detail {
 int ImageBatches();
 // Those of them that went through the copy program.
 int CopyBatches();
+// Tests draw without the copy program (false) to compare.
+void AllowCopyProgram(bool allowed);
 }  // namespace detail
 
 // A texture of one or more frames, deleted with the last of them, also when
@@ -90,7 +92,6 @@ class TGLImageFrame : public TImageFrame {
         width(made.width),
         height(made.height),
         filtered((flags & (IMG_FILTERED | IMG_MIPMAPPED)) != 0),
-        copyable(made.copyable),
         flags(flags) {}
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
 
@@ -107,8 +108,6 @@ class TGLImageFrame : public TImageFrame {
   // texel gives as exactly and much faster.
   int width, height;
   bool filtered;
-  // Its texture can be drawn by the copy program (gl_copy_program.h).
-  bool copyable;
   int flags;
 };
 

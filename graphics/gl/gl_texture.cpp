@@ -59,6 +59,13 @@ void ForEachLevel(Ref<TPixmap> level, bool mipmaps, Upload upload) {
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }
 
+// A level of the bound frame texture, its texels undefined. Unsized, so that
+// OpenGL keeps them in the order given, BGRA, which the copy program reads
+// fastest; uploads in RGBA order are turned around on the way in.
+void AllocateLevel(int level, int width, int height) {
+  glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+}
+
 int liveFrameTextures = 0;
 int paddingPoison = -1;
 
@@ -182,8 +189,7 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
   // All levels are allocated first, so the texture is complete whatever
   // happens to the uploads.
   for (int level = 0, lw = tw, lh = th;; level++) {
-    // Unsized, so that the texels are kept as the format given.
-    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA, lw, lh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    AllocateLevel(level, lw, lh);
     if (!mipmapped || (lw < 2 && lh < 2)) break;
     if (lw >= 2) lw /= 2;
     if (lh >= 2) lh /= 2;
@@ -206,8 +212,7 @@ frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags) {
           static_cast<float>(c.w) / static_cast<float>(tw),
           static_cast<float>(c.h) / static_cast<float>(th),
           c.w,
-          c.h,
-          true};
+          c.h};
 }
 
 int FramesPerTexture(const TPixmap& frame, int count, int flags) {
@@ -237,8 +242,9 @@ std::vector<frametexture> MakeFrameTextures(std::span<const Ref<TPixmap>> pixmap
 
   const GLuint texture = NewFrameTexture(flags);
   ForEachLevel(strip, false, [](int level, const TPixmap& p) {
-    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, p.Width(), p.Height(), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, p.Pixels());
+    AllocateLevel(level, p.Width(), p.Height());
+    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, p.Width(), p.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                    p.Pixels());
   });
   if (texture) liveFrameTextures++;
   std::vector<frametexture> made;
@@ -247,7 +253,7 @@ std::vector<frametexture> MakeFrameTextures(std::span<const Ref<TPixmap>> pixmap
     const int top = static_cast<int>(i) * slot + 1;
     made.push_back({texture, gldisplay_share_group(), static_cast<float>(top) / height,
                     static_cast<float>(c.w) / static_cast<float>(c.tw),
-                    static_cast<float>(top + c.h) / height, c.w, c.h, false});
+                    static_cast<float>(top + c.h) / height, c.w, c.h});
   }
   return made;
 }

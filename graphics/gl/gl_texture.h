@@ -21,16 +21,15 @@ namespace detail {
 // last column repeated to the right edge and its last row to the bottom, so
 // that filtering and every mipmap level read only the picture's own texels;
 // an empty pixmap gives a transparent texture. flags: IMG_FILTERED,
-// IMG_MIPMAPPED. Kept in BGRA order, the implementation choosing the depth
-// of its channels. Made in whatever context is current.
+// IMG_MIPMAPPED. Made in whatever context is current. Frame textures are
+// kept in BGRA order (for the copy program, gl_copy_program.h), the
+// implementation choosing the depth of their channels.
 struct frametexture {
   unsigned texture;
   int group;          // the name space it lives in (gldisplay_share_group)
   float v0;           // where the picture starts; it starts at the left edge
   float u1, v1;       // where the picture ends
   int width, height;  // texels the picture covers
-  // Kept in BGRA order, which the copy program's fast path reads.
-  bool copyable;
 };
 frametexture MakeFrameTexture(const Ref<TPixmap>& pixmap, int flags);
 // How many of count frames of this one's size and flags share a texture; 1
