@@ -1,6 +1,6 @@
 // The committed pictures in gfx/, read with libpng and judged the way the
-// game uses them: sizes and frame grids, colour types, seamless tiles, and
-// glyph widths measured from the pixels.
+// game uses them: sizes and frame grids, colour types, seamless tiles,
+// glyph widths measured from the pixels, and the icon at each size.
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -154,17 +154,21 @@ double Difference(const Rgba& p, const Rgba& q) {
 
 class PictureFileTest : public testing::TestWithParam<Expected> {};
 
+void ExpectHeader(const std::string& name, int width, int height, bool alpha) {
+  const std::vector<uint8_t> bytes = ReadFile(PathOf(name.c_str()));
+  ASSERT_GE(bytes.size(), 33u) << name;
+  ASSERT_EQ(png_sig_cmp(bytes.data(), 0, 8), 0) << name;
+  ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+  EXPECT_EQ(BigEndian(bytes, 16), uint32_t(width)) << name;
+  EXPECT_EQ(BigEndian(bytes, 20), uint32_t(height)) << name;
+  EXPECT_EQ(bytes[24], 8) << name << " bit depth";
+  EXPECT_EQ(bytes[25], alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB) << name;
+  EXPECT_EQ(bytes[28], PNG_INTERLACE_NONE) << name;
+}
+
 TEST_P(PictureFileTest, HeaderGivesTheSizeAndColourType) {
   const Expected& expected = GetParam();
-  const std::vector<uint8_t> bytes = ReadFile(PathOf(expected.name));
-  ASSERT_GE(bytes.size(), 33u) << expected.name;
-  ASSERT_EQ(png_sig_cmp(bytes.data(), 0, 8), 0) << expected.name;
-  ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
-  EXPECT_EQ(BigEndian(bytes, 16), uint32_t(expected.width));
-  EXPECT_EQ(BigEndian(bytes, 20), uint32_t(expected.height));
-  EXPECT_EQ(bytes[24], 8) << "bit depth";
-  EXPECT_EQ(bytes[25], expected.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
-  EXPECT_EQ(bytes[28], PNG_INTERLACE_NONE);
+  ExpectHeader(expected.name, expected.width, expected.height, expected.alpha);
 }
 
 TEST_P(PictureFileTest, EveryFrameHoldsAPictureAndEdgesAreSmooth) {
@@ -387,5 +391,47 @@ TEST(SpriteTest, NumberTilesRunFromCoolToHot) {
   EXPECT_GT(TileHue({objects, 1, 24, 24}), 200) << "1 is blue";
   EXPECT_LT(std::abs(TileHue({objects, 9, 24, 24})), 20) << "9 is red";
 }
+
+class IconTest : public testing::TestWithParam<int> {};
+
+// Every size of the icon is a rounded tile on a transparent square, mostly
+// the zorp's purple on the grass's green, with the zorp's eyes showing even
+// at 16 pixels, in the head at the upper right.
+TEST_P(IconTest, IsTheZorpOnARoundedTileOfGrass) {
+  const int size = GetParam();
+  const std::string name = "icons/zorp-" + std::to_string(size) + ".png";
+  ExpectHeader(name, size, size, true);
+  const Picture icon = Load(name.c_str());
+  ASSERT_EQ(icon.width, size);
+  for (const auto& [x, y] : {std::pair{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+    EXPECT_LE(icon.At(x, y).a, 8) << name << " corner " << x << "," << y;
+  EXPECT_EQ(icon.At(size / 2, size / 2).a, 255) << name;
+
+  int opaque = 0, purple = 0, green = 0, white = 0;
+  double whiteX = 0, whiteY = 0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const Rgba& p = icon.At(x, y);
+      if (p.a < 255) continue;
+      ++opaque;
+      purple += p.b > p.g + 40 && p.r > p.g + 20;
+      green += p.g > p.r + 20 && p.g > p.b + 20;
+      if (std::min({p.r, p.g, p.b}) >= 220) {
+        ++white;
+        whiteX += x + 0.5;
+        whiteY += y + 0.5;
+      }
+    }
+  }
+  const int area = size * size;
+  EXPECT_GE(opaque, area * 6 / 10) << name;
+  EXPECT_GE(purple, area * 15 / 100) << name;
+  EXPECT_GE(green, area * 10 / 100) << name;
+  ASSERT_GE(white, 4) << name << " has no eyes";
+  EXPECT_GT(whiteX / white, size / 2.0) << name;
+  EXPECT_LT(whiteY / white, size / 2.0) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Gfx, IconTest, testing::Values(16, 22, 24, 32, 48, 64, 128, 256));
 
 }  // namespace
