@@ -434,4 +434,36 @@ TEST_P(IconTest, IsTheZorpOnARoundedTileOfGrass) {
 
 INSTANTIATE_TEST_SUITE_P(Gfx, IconTest, testing::Values(16, 22, 24, 32, 48, 64, 128, 256));
 
+// The Windows icon file holds the committed pictures themselves, each entry
+// giving its size (256 as 0), 32 bits per pixel, and where its bytes are.
+TEST(IconFileTest, HoldsTheIconPicturesForWindowsSmallestFirst) {
+  const std::vector<uint8_t> ico = ReadFile(PathOf("icons/zorp.ico"));
+  ASSERT_GE(ico.size(), 6u);
+  const auto little = [&](size_t at, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | ico[at + size_t(i)];
+    return value;
+  };
+  EXPECT_EQ(little(0, 2), 0u);
+  EXPECT_EQ(little(2, 2), 1u) << "an icon";
+  const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
+  ASSERT_EQ(little(4, 2), std::size(sizes));
+  ASSERT_GE(ico.size(), 6 + 16 * std::size(sizes));
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    const size_t entry = 6 + 16 * i;
+    const int size = sizes[i];
+    EXPECT_EQ(ico[entry], size & 0xFF) << size;
+    EXPECT_EQ(ico[entry + 1], size & 0xFF) << size;
+    EXPECT_EQ(little(entry + 6, 2), 32u) << size;
+    const uint32_t length = little(entry + 8, 4), offset = little(entry + 12, 4);
+    ASSERT_LE(size_t(offset) + length, ico.size()) << size;
+    const std::vector<uint8_t> png =
+        ReadFile(PathOf(("icons/zorp-" + std::to_string(size) + ".png").c_str()));
+    EXPECT_TRUE(
+        std::equal(png.begin(), png.end(), ico.begin() + offset, ico.begin() + offset + length))
+        << size;
+    EXPECT_EQ(png.size(), length) << size;
+  }
+}
+
 }  // namespace
