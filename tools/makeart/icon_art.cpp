@@ -1,7 +1,8 @@
 // The game's icon: the zorp's head, face and all, with its body trailing
-// behind it, on a rounded tile of grass. Each size is painted at that size;
-// the small ones leave out what would only blur (the grass, the face's
-// details, one of the body balls) and put the eyes on whole pixels.
+// behind it, on a rounded tile of grass. Each size is painted at that size,
+// leaving out what would only blur there: below 48 pixels the grass's
+// texture and the face's details (the eyes go on whole pixels instead),
+// below 32 one of the body balls.
 
 #include <algorithm>
 #include <cmath>

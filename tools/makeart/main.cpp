@@ -4,8 +4,8 @@
 //
 // writes the fourteen PNG files of gfx/ into OUTPUT_DIR and the game's icon
 // at each size into OUTPUT_DIR/icons/ (zorp-16.png to zorp-256.png, and
-// zorp.ico of them for Windows), the same bytes on every run, and with --sheet a contact sheet of
-// them to look at.
+// zorp.ico of them for Windows), the same bytes on every run, and with
+// --sheet a contact sheet of them to look at.
 
 #include <algorithm>
 #include <cstdio>
