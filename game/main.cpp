@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
 
+#include "GameFiles.h"
 #include "audio/mixer_audio_driver.h"
 #include "audio/ogg_loader.h"
 #include "audio/wav_loader.h"
@@ -14,6 +16,7 @@
 #include "game/screens.h"
 #include "graphics/dx7/dx7_draw.h"
 #include "graphics/gl/gl_draw.h"
+#include "pixmap/pixmap_loader.h"
 #include "pixmap/png.h"
 #include "runtime/program.h"
 #include "stream/embedded_file.h"
@@ -59,6 +62,13 @@ void StartModules() {
   StartMixerAudio();
   StartPolledInput();
   SetAppTitle(String("Zorp"));
+  // The windows' icon, from the game's files, which are registered again
+  // (to no effect) as the game starts.
+  RegisterEmbeddedFiles(GameFiles());
+  std::vector<Ref<TPixmap>> icon;
+  for (const char* size : {"16", "32", "48", "64", "128"})
+    icon.push_back(LoadPixmap(String("incbin::gfx/icons/zorp-") + size + ".png"));
+  SetAppIcon(std::move(icon));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 # warns falsely (-Wrestrict) inside std::string.
 windows_packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev make cmake ninja-build
-  pkg-config wine wine64 xdotool
+  pkg-config wine wine64 xdotool icoutils
 )
 configure_windows_build() {
   cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \

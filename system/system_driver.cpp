@@ -18,6 +18,11 @@ String& Title() {
   return title;
 }
 
+std::vector<Ref<TPixmap>>& Icon() {
+  static std::vector<Ref<TPixmap>> icon;
+  return icon;
+}
+
 // The error is on standard error already; without a desktop that is all.
 void ShowRuntimeError(const String& message) {
   if (SystemDriver()->HasDesktop()) ShowNotice(message, true);
@@ -115,3 +120,10 @@ void PostWindowEvent(int id, Ref<Object> source, int data, int mods, int x, int 
 
 const String& AppTitle() { return Title(); }
 void SetAppTitle(const String& title) { Title() = title; }
+
+const std::vector<Ref<TPixmap>>& AppIcon() { return Icon(); }
+
+void SetAppIcon(std::vector<Ref<TPixmap>> sizes) {
+  std::erase_if(sizes, [](const Ref<TPixmap>& pixmap) { return !pixmap; });
+  Icon() = std::move(sizes);
+}

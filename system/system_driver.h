@@ -5,6 +5,9 @@
 // engine's few modal dialogs. One driver per platform; the free functions
 // below forward to the current one.
 
+#include <vector>
+
+#include "pixmap/pixmap.h"
 #include "runtime/object.h"
 #include "runtime/string.h"
 
@@ -79,6 +82,11 @@ void PostWindowEvent(int id, Ref<Object> source, int data, int mods, int x, int 
 // The title of the drawing window and the caption of message boxes.
 const String& AppTitle();
 void SetAppTitle(const String& title);
+// The icon of the windows opened from now on, one pixmap per size (any
+// format; null ones are left out); none by default. Where the program file
+// carries an icon of its own (Windows), that one is used instead.
+const std::vector<Ref<TPixmap>>& AppIcon();
+void SetAppIcon(std::vector<Ref<TPixmap>> sizes);
 
 // The platform's driver; each platform folder defines it.
 Ref<TSystemDriver> CreatePlatformSystemDriver();

@@ -5,6 +5,7 @@
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
+#include "system/win32/win32_window_class.h"
 
 namespace {
 
@@ -60,12 +61,7 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 void RegisterWindowClass() {
   static bool registered = false;
   if (registered) return;
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = WindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = WINDOW_CLASS;
-  if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+  if (!RegisterWin32WindowClass(WINDOW_CLASS, WindowProcedure, 0)) {
     throw RuntimeError("Failed to register window class");
   }
   registered = true;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "system/x11/x11_connection.h"
+#include "system/x11/x11_window_identity.h"
 
 namespace {
 
@@ -458,6 +459,7 @@ class MessageBoxWindow {
     XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_NAME", False), utf8String, 8,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
                     static_cast<int>(utf8.size()));
+    SetX11WindowIdentity(display_, window_);
 
     SetX11FixedGeometry(display_, window_, placement.x, placement.y, layout_.width, layout_.height);
     XWMHints* hints = XAllocWMHints();

@@ -49,7 +49,10 @@ double Sum(const std::vector<float>& values) {
 TEST(MakeArtTest, ProgramPaintsTheCommittedPicturesByteForByte) {
   TempDir dir;
   ASSERT_EQ(RunMakeArt("--sheet \"" + (dir / "sheet.png") + "\" \"" + dir.path() + "\""), 0);
-  for (const char* name : NAMES) {
+  std::vector<std::string> names(std::begin(NAMES), std::end(NAMES));
+  for (int size : ICON_SIZES) names.push_back("icons/zorp-" + std::to_string(size) + ".png");
+  names.push_back("icons/zorp.ico");
+  for (const std::string& name : names) {
     const std::vector<uint8_t> made = ReadFile(dir / name);
     EXPECT_FALSE(made.empty()) << name;
     EXPECT_TRUE(made == ReadFile(std::string(ZORP_GFX_DIR) + "/" + name))

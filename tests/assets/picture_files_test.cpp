@@ -1,6 +1,6 @@
 // The committed pictures in gfx/, read with libpng and judged the way the
-// game uses them: sizes and frame grids, colour types, seamless tiles, and
-// glyph widths measured from the pixels.
+// game uses them: sizes and frame grids, colour types, seamless tiles,
+// glyph widths measured from the pixels, and the icon at each size.
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -154,17 +154,21 @@ double Difference(const Rgba& p, const Rgba& q) {
 
 class PictureFileTest : public testing::TestWithParam<Expected> {};
 
+void ExpectHeader(const std::string& name, int width, int height, bool alpha) {
+  const std::vector<uint8_t> bytes = ReadFile(PathOf(name.c_str()));
+  ASSERT_GE(bytes.size(), 33u) << name;
+  ASSERT_EQ(png_sig_cmp(bytes.data(), 0, 8), 0) << name;
+  ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+  EXPECT_EQ(BigEndian(bytes, 16), uint32_t(width)) << name;
+  EXPECT_EQ(BigEndian(bytes, 20), uint32_t(height)) << name;
+  EXPECT_EQ(bytes[24], 8) << name << " bit depth";
+  EXPECT_EQ(bytes[25], alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB) << name;
+  EXPECT_EQ(bytes[28], PNG_INTERLACE_NONE) << name;
+}
+
 TEST_P(PictureFileTest, HeaderGivesTheSizeAndColourType) {
   const Expected& expected = GetParam();
-  const std::vector<uint8_t> bytes = ReadFile(PathOf(expected.name));
-  ASSERT_GE(bytes.size(), 33u) << expected.name;
-  ASSERT_EQ(png_sig_cmp(bytes.data(), 0, 8), 0) << expected.name;
-  ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
-  EXPECT_EQ(BigEndian(bytes, 16), uint32_t(expected.width));
-  EXPECT_EQ(BigEndian(bytes, 20), uint32_t(expected.height));
-  EXPECT_EQ(bytes[24], 8) << "bit depth";
-  EXPECT_EQ(bytes[25], expected.alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB);
-  EXPECT_EQ(bytes[28], PNG_INTERLACE_NONE);
+  ExpectHeader(expected.name, expected.width, expected.height, expected.alpha);
 }
 
 TEST_P(PictureFileTest, EveryFrameHoldsAPictureAndEdgesAreSmooth) {
@@ -386,6 +390,80 @@ TEST(SpriteTest, NumberTilesRunFromCoolToHot) {
   }
   EXPECT_GT(TileHue({objects, 1, 24, 24}), 200) << "1 is blue";
   EXPECT_LT(std::abs(TileHue({objects, 9, 24, 24})), 20) << "9 is red";
+}
+
+class IconTest : public testing::TestWithParam<int> {};
+
+// Every size of the icon is a rounded tile on a transparent square, mostly
+// the zorp's purple on the grass's green, with the zorp's eyes showing even
+// at 16 pixels, in the head at the upper right.
+TEST_P(IconTest, IsTheZorpOnARoundedTileOfGrass) {
+  const int size = GetParam();
+  const std::string name = "icons/zorp-" + std::to_string(size) + ".png";
+  ExpectHeader(name, size, size, true);
+  const Picture icon = Load(name.c_str());
+  ASSERT_EQ(icon.width, size);
+  for (const auto& [x, y] : {std::pair{0, 0}, {size - 1, 0}, {0, size - 1}, {size - 1, size - 1}})
+    EXPECT_LE(icon.At(x, y).a, 8) << name << " corner " << x << "," << y;
+  EXPECT_EQ(icon.At(size / 2, size / 2).a, 255) << name;
+
+  int opaque = 0, purple = 0, green = 0, white = 0;
+  double whiteX = 0, whiteY = 0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const Rgba& p = icon.At(x, y);
+      if (p.a < 255) continue;
+      ++opaque;
+      purple += p.b > p.g + 40 && p.r > p.g + 20;
+      green += p.g > p.r + 20 && p.g > p.b + 20;
+      if (std::min({p.r, p.g, p.b}) >= 220) {
+        ++white;
+        whiteX += x + 0.5;
+        whiteY += y + 0.5;
+      }
+    }
+  }
+  const int area = size * size;
+  EXPECT_GE(opaque, area * 6 / 10) << name;
+  EXPECT_GE(purple, area * 15 / 100) << name;
+  EXPECT_GE(green, area * 10 / 100) << name;
+  ASSERT_GE(white, 4) << name << " has no eyes";
+  EXPECT_GT(whiteX / white, size / 2.0) << name;
+  EXPECT_LT(whiteY / white, size / 2.0) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Gfx, IconTest, testing::Values(16, 22, 24, 32, 48, 64, 128, 256));
+
+// The Windows icon file holds the committed pictures themselves, each entry
+// giving its size (256 as 0), 32 bits per pixel, and where its bytes are.
+TEST(IconFileTest, HoldsTheIconPicturesForWindowsSmallestFirst) {
+  const std::vector<uint8_t> ico = ReadFile(PathOf("icons/zorp.ico"));
+  ASSERT_GE(ico.size(), 6u);
+  const auto little = [&](size_t at, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | ico[at + size_t(i)];
+    return value;
+  };
+  EXPECT_EQ(little(0, 2), 0u);
+  EXPECT_EQ(little(2, 2), 1u) << "an icon";
+  const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
+  ASSERT_EQ(little(4, 2), std::size(sizes));
+  ASSERT_GE(ico.size(), 6 + 16 * std::size(sizes));
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    const size_t entry = 6 + 16 * i;
+    const int size = sizes[i];
+    EXPECT_EQ(ico[entry], size & 0xFF) << size;
+    EXPECT_EQ(ico[entry + 1], size & 0xFF) << size;
+    EXPECT_EQ(little(entry + 6, 2), 32u) << size;
+    const uint32_t length = little(entry + 8, 4), offset = little(entry + 12, 4);
+    ASSERT_LE(size_t(offset) + length, ico.size()) << size;
+    const std::vector<uint8_t> png =
+        ReadFile(PathOf(("icons/zorp-" + std::to_string(size) + ".png").c_str()));
+    EXPECT_TRUE(
+        std::equal(png.begin(), png.end(), ico.begin() + offset, ico.begin() + offset + length))
+        << size;
+    EXPECT_EQ(png.size(), length) << size;
+  }
 }
 
 }  // namespace

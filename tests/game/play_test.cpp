@@ -668,6 +668,62 @@ void SaveTitles(const std::vector<ScreenImage>& titles, const char* names[]) {
   }
 }
 
+// The top-level window named Zorp, or 0.
+Window ZorpWindow(Display* display) {
+  Window root = 0, parent = 0, *children = nullptr, found = 0;
+  unsigned count = 0;
+  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    char* name = nullptr;
+    if (XFetchName(display, children[i], &name) && name) {
+      if (std::strcmp(name, "Zorp") == 0) found = children[i];
+      XFree(name);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+// What the desktop matches the game's window with (its desktop entry names
+// the class Zorp) and the icon it shows for it, from the game's own files.
+TEST_F(Play, TheWindowHasTheGamesClassAndIconInFiveSizes) {
+  Start(1);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
+  const Window window = ZorpWindow(display_);
+  ASSERT_NE(window, 0u);
+  XClassHint hint{};
+  ASSERT_TRUE(XGetClassHint(display_, window, &hint));
+  EXPECT_STREQ(hint.res_name, "zorp");
+  EXPECT_STREQ(hint.res_class, "Zorp");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(
+      XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20,
+                         False, AnyPropertyType, &type, &format, &count, &left, &data),
+      Success);
+  std::vector<unsigned long> sizes;
+  const long* items = reinterpret_cast<const long*>(data);
+  for (unsigned long at = 0; data && format == 32 && at + 2 <= count;) {
+    const unsigned long size = static_cast<unsigned long>(items[at]);
+    if (static_cast<unsigned long>(items[at + 1]) != size) break;
+    sizes.push_back(size);
+    // All but clear in the rounded tile's corner, opaque in the middle.
+    EXPECT_LE(static_cast<uint32_t>(items[at + 2]) >> 24, 8u) << size;
+    EXPECT_EQ(static_cast<uint32_t>(items[at + 2 + size * size / 2 + size / 2]) >> 24, 0xFFu)
+        << size;
+    at += 2 + size * size;
+  }
+  if (data) XFree(data);
+  EXPECT_EQ(sizes, (std::vector<unsigned long>{16, 32, 48, 64, 128}));
+  Tap(XK_Escape);
+  EXPECT_EQ(Exit(), 0);
+}
+
 // Both builds end in the same Mesa, the Windows one through WGL on Wine and
 // this one through GLX: the title screens must match pixel for pixel, but
 // for the driver line that only the Windows build has, which moves "PRESS

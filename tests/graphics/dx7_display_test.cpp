@@ -194,6 +194,9 @@ TEST_F(Dx7DisplayTest, AWindowedDisplayShowsItsFrameInTheClientAreaWhereverTheWi
   GetClientRect(window, &client);
   EXPECT_EQ(client.right, 200);
   EXPECT_EQ(client.bottom, 150);
+  // This program carries no icon resource: its windows have none, and open.
+  EXPECT_FALSE(GetClassLongPtrA(window, GCLP_HICON));
+  EXPECT_FALSE(GetClassLongPtrA(window, GCLP_HICONSM));
 
   // Moved, the window shows the next frame at its new place: the copy goes
   // where the client area is at each flip, and as far as it lies on the

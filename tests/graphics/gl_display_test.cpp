@@ -334,6 +334,87 @@ TEST_F(GLDisplayTest, DesktopWindowIsAFixedWindowAt32With800x600ClientArea) {
   XFree(protocols);
 }
 
+// A window property of 32-bit items, as unsigned values; empty when the
+// window has none.
+std::vector<uint32_t> CardinalProperty(Display* x, Window window, const char* name) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  std::vector<uint32_t> values;
+  if (XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1 << 20, False, XA_CARDINAL,
+                         &type, &format, &count, &left, &data) != Success) {
+    return values;
+  }
+  if (type == XA_CARDINAL && format == 32) {
+    const long* items = reinterpret_cast<const long*>(data);
+    for (unsigned long i = 0; i < count; ++i) values.push_back(static_cast<uint32_t>(items[i]));
+  }
+  if (data) XFree(data);
+  return values;
+}
+
+// A pixmap whose pixel (x, y) is 0xAARRGGBB with red x, green y and blue the
+// size; alpha runs from clear at the top to opaque at the bottom.
+Ref<TPixmap> IconPixmap(int size, int format) {
+  Ref<TPixmap> pixmap = TPixmap::Create(size, size, format);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x)
+      pixmap->WritePixel(x, y,
+                         static_cast<int>(uint32_t(y * 255 / (size - 1)) << 24 | x << 16 | y << 8 |
+                                          uint32_t(size)));
+  }
+  return pixmap;
+}
+
+TEST_F(GLDisplayTest, WindowsCarryTheProgramsClassAndIconWhenItHasOne) {
+  SetAppTitle("Zorp test");
+  SetAppIcon({});
+  const Ref<TDisplay> plain = Create(320, 240, 0);
+  ASSERT_TRUE(plain);
+  driver->SetDisplay(plain);
+  const Window plainWindow = CurrentWindow();
+  EXPECT_TRUE(CardinalProperty(x, plainWindow, "_NET_WM_ICON").empty());
+  XClassHint hint{};
+  ASSERT_TRUE(XGetClassHint(x, plainWindow, &hint));
+  EXPECT_STREQ(hint.res_name, "gl_display_tests") << "the program file's name";
+  EXPECT_STREQ(hint.res_class, "Zorp test");
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  plain->Close();
+
+  // Pixmaps of any format; a null one is left out. Xlib hands the 32-bit
+  // items over in longs, which are 64 bits wide here: a mistake in that
+  // shows as sizes or pixels out of place.
+  SetAppIcon({IconPixmap(16, PIXFMT_RGBA32), Ref<TPixmap>(), IconPixmap(32, PIXFMT_BGRA32),
+              IconPixmap(48, PIXFMT_RGB24)});
+  for (int depth : {0, 32}) {
+    SCOPED_TRACE(depth ? "full screen" : "desktop");
+    const Ref<TDisplay> d = depth ? Create(screenWidth, screenHeight, 32) : Create(320, 240, 0);
+    ASSERT_TRUE(d);
+    driver->SetDisplay(d);
+    const std::vector<uint32_t> icon = CardinalProperty(x, CurrentWindow(), "_NET_WM_ICON");
+    ASSERT_EQ(icon.size(), 2 + 16 * 16 + 2 + 32 * 32 + 2 + 48 * 48);
+    size_t at = 0;
+    for (int size : {16, 32, 48}) {
+      ASSERT_EQ(icon[at], uint32_t(size));
+      ASSERT_EQ(icon[at + 1], uint32_t(size));
+      const auto pixel = [&](int px, int py) { return icon[at + 2 + size_t(py) * size + px]; };
+      // Alpha only where the format has it.
+      const uint32_t opaque = size == 48 ? 0xFF000000 : 0;
+      EXPECT_EQ(pixel(0, 0), opaque | uint32_t(size)) << size;
+      EXPECT_EQ(pixel(size - 1, size - 1),
+                0xFF000000 | uint32_t(size - 1) << 16 | uint32_t(size - 1) << 8 | uint32_t(size))
+          << size;
+      EXPECT_EQ(pixel(3, size - 1) & 0xFFFFFF, 3u << 16 | uint32_t(size - 1) << 8 | uint32_t(size))
+          << size;
+      at += 2 + size_t(size) * size;
+    }
+    d->Close();
+  }
+  SetAppIcon({});
+}
+
 TEST_F(GLDisplayTest, AttachedDisplayFollowsItsWindowAndNeedsAMatchingVisual) {
   const Window window = OwnWindow(300, 200, true);
   const Ref<TDisplay> d = Attach(window);

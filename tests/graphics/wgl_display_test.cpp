@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,60 @@ TEST_F(WglDisplayTest, ADesktopWindowHasItsClientAreaAt32And32AndDraws) {
   display->Close();
   GLDisplayDriver()->SetDisplay(nullptr);
   GLDisplayDriver()->Flip(1);  // nothing current: nothing happens
+}
+
+// An icon's pixels, top row first, as 0xAARRGGBB; its width is the root of
+// the count.
+std::vector<uint32_t> IconPixels(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return {};
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  BITMAPINFO format{};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = bitmap.bmWidth;
+  format.bmiHeader.biHeight = -bitmap.bmHeight;
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  std::vector<uint32_t> pixels(size_t(bitmap.bmWidth) * bitmap.bmHeight);
+  const HDC screen = GetDC(nullptr);
+  if (bitmap.bmWidth != bitmap.bmHeight ||
+      GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format,
+                DIB_RGB_COLORS) != bitmap.bmHeight) {
+    pixels.clear();
+  }
+  ReleaseDC(nullptr, screen);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return pixels;
+}
+
+// This program carries the game's icon resource, as zorp.exe does: the
+// display window's class shows it at the system's big and small sizes, the
+// zorp's purple on a tile with clear corners.
+TEST_F(WglDisplayTest, TheWindowClassHasTheProgramsIconAtTheSystemsSizes) {
+  display = GLDisplayDriver()->Create(320, 240, 0, 0, DF_BACKBUFFER);
+  ASSERT_TRUE(display);
+  const HWND window = DisplayWindow();
+  ASSERT_TRUE(window);
+  const struct {
+    int index, metric;
+  } icons[] = {{GCLP_HICON, SM_CXICON}, {GCLP_HICONSM, SM_CXSMICON}};
+  for (const auto& which : icons) {
+    const HICON icon = reinterpret_cast<HICON>(GetClassLongPtrA(window, which.index));
+    ASSERT_TRUE(icon) << which.index;
+    const std::vector<uint32_t> pixels = IconPixels(icon);
+    const int size = GetSystemMetrics(which.metric);
+    ASSERT_EQ(pixels.size(), size_t(size) * size) << which.index;
+    EXPECT_LE(pixels.front() >> 24, 8u) << "an all but clear corner";
+    EXPECT_EQ(pixels[size_t(size / 2) * size + size / 2] >> 24, 0xFFu) << "an opaque middle";
+    const auto purple = std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) {
+      const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+      return b > g + 40 && r > g + 20;
+    });
+    EXPECT_GE(purple, size * size * 15 / 100) << which.index;
+  }
 }
 
 TEST_F(WglDisplayTest, FullScreenCoversTheScreenAndGivesItUpWithTheFocus) {

@@ -2,11 +2,14 @@
 //
 //   makeart [--fonts DIR] [--sheet FILE.png] OUTPUT_DIR
 //
-// writes the fourteen PNG files of gfx/ into OUTPUT_DIR, the same bytes on
-// every run, and with --sheet a contact sheet of them to look at.
+// writes the fourteen PNG files of gfx/ into OUTPUT_DIR and the game's icon
+// at each size into OUTPUT_DIR/icons/ (zorp-16.png to zorp-256.png, and
+// zorp.ico of them for Windows), the same bytes on every run, and with
+// --sheet a contact sheet of them to look at.
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -16,6 +19,7 @@
 #include "pixmap/png.h"
 #include "runtime/program.h"
 #include "tools/makeart/contact_sheet.h"
+#include "tools/makeart/icon_file.h"
 
 namespace {
 
@@ -56,8 +60,19 @@ int MakeArt(const Options& options) {
   // Everything is painted before anything is written, so that a failure
   // leaves the old files as they were.
   const std::vector<Picture> pictures = MakePictures(options.fontDir);
-  for (const Picture& picture : pictures)
-    Save(picture.pixmap, options.outputDir + "/" + picture.name);
+  const std::vector<Picture> icons = MakeIcons();
+  std::filesystem::create_directories(options.outputDir + "/icons");
+  for (const auto* list : {&pictures, &icons}) {
+    for (const Picture& picture : *list)
+      Save(picture.pixmap, options.outputDir + "/" + picture.name);
+  }
+  // The Windows program's icon from the same pictures; 22 pixels is no size
+  // Windows asks for.
+  std::vector<std::string> iconFiles;
+  for (const Picture& icon : icons) {
+    if (icon.pixmap->Width() != 22) iconFiles.push_back(options.outputDir + "/" + icon.name);
+  }
+  SaveIconFile(iconFiles, options.outputDir + "/icons/zorp.ico");
   if (!options.sheet.empty()) {
     Save(MakeContactSheet(pictures, Typefaces(options.fontDir)), options.sheet);
   }

@@ -1,5 +1,5 @@
 #pragma once
-// The game's fourteen pictures and how each is painted.
+// The game's fourteen pictures and its icon, and how each is painted.
 
 #include <string>
 #include <vector>
@@ -27,6 +27,10 @@ constexpr int FONT_SPACE_GLYPH = 37;
 
 // In the order of the game's table of embedded files.
 std::vector<Picture> MakePictures(const std::string& fontDir);
+
+// The game's icon at each size, named icons/zorp-SIZE.png.
+constexpr int ICON_SIZES[] = {16, 22, 24, 32, 48, 64, 128, 256};
+std::vector<Picture> MakeIcons();
 
 // Frames side by side, columns to a row, in reading order.
 Ref<TPixmap> JoinFrames(const std::vector<Image>& frames, int columns);

@@ -26,6 +26,7 @@
 #include "system/system_driver.h"
 #include "system/x11/x11_connection.h"
 #include "system/x11/x11_translate.h"
+#include "system/x11/x11_window_identity.h"
 
 enum : int {
   KIND_SHARED = 0,
@@ -534,6 +535,7 @@ std::unique_ptr<GLDisplayRecord> CreateWindowRecord(Display* display, const Rect
   record->windowWidth = geometry.width;
   record->windowHeight = geometry.height;
   SetTitle(display, record->window);
+  SetX11WindowIdentity(display, record->window);
   SetX11FixedGeometry(display, record->window, geometry.x, geometry.y, geometry.width,
                       geometry.height);
   Atom protocols[1] = {X11DeleteWindowAtom()};

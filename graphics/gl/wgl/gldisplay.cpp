@@ -15,6 +15,7 @@
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
+#include "system/win32/win32_window_class.h"
 // After windows.h, which it needs.
 #include <GL/gl.h>
 
@@ -233,13 +234,8 @@ LRESULT CALLBACK DisplayWindowProcedure(HWND window, UINT message, WPARAM wParam
 
 bool RegisterWindowClass() {
   if (classRegistered) return true;
-  WNDCLASSA windowClass{};
-  windowClass.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
-  windowClass.lpfnWndProc = DisplayWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  windowClass.lpszClassName = WINDOW_CLASS;
-  if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+  if (!RegisterWin32WindowClass(WINDOW_CLASS, DisplayWindowProcedure,
+                                CS_OWNDC | CS_HREDRAW | CS_VREDRAW)) {
     Complain("the window class could not be registered");
     return false;
   }
