@@ -14,6 +14,7 @@
 #include "game/game_loop.h"
 #include "game/random.h"
 #include "game/screens.h"
+#include "game/version.h"
 #include "graphics/dx7/dx7_draw.h"
 #include "graphics/gl/gl_draw.h"
 #include "pixmap/pixmap_loader.h"
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
       std::fputs(USAGE, stdout);
       return 0;
     } else if (std::strcmp(argv[i], "--version") == 0) {
-      std::puts("zorp 1.13");
+      std::puts("zorp " ZORP_VERSION);
       return 0;
     } else {
       return Refuse("unknown option", argv[i]);

@@ -2,10 +2,11 @@
 // Everything the player sees: the loading screens and intro, the background
 // composed once, and the frame drawn for each state.
 
+#include "game/version.h"
 #include "runtime/string.h"
 
 inline constexpr char WEB_ADDRESS[] = "www.quillmoor.example";
-inline constexpr char VERSION_TEXT[] = "v1.13";
+inline constexpr char VERSION_TEXT[] = "v" ZORP_VERSION;
 inline constexpr char AUTHOR_CREDIT[] = "GAME BY THE ZORP TEAM";
 inline constexpr char MUSIC_CREDIT[] = "MUSIC BY THE ZORP TEAM";
 

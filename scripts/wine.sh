@@ -1,17 +1,18 @@
 # Sourced by the scripts that build or run the Windows build.
 #
-# configure_windows_build configures build/mingw: the MinGW-w64 cross build,
-# as scripts/test makes it (the first time, cmake/WindowsDeps.cmake
-# cross-builds libpng, libogg and libvorbis into it). -O2: GCC 12's -O3
-# warns falsely (-Wrestrict) inside std::string.
+# configure_windows_build [DIR [CMAKE_ARGUMENT...]] configures DIR (by default
+# build/mingw): the MinGW-w64 cross build, as scripts/test makes it (the
+# first time, cmake/WindowsDeps.cmake cross-builds libpng, libogg and
+# libvorbis into it). -O2: GCC 12's -O3 warns falsely (-Wrestrict) inside
+# std::string.
 windows_packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev make cmake ninja-build
   pkg-config wine wine64 xdotool icoutils
 )
 configure_windows_build() {
-  cmake -S . -B build/mingw -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  cmake -S . -B "${1:-build/mingw}" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
-    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORP_WERROR=ON >/dev/null
+    -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" -DZORP_WERROR=ON "${@:2}" >/dev/null
 }
 
 # prepare_wine_prefix DIR makes a fresh 64-bit Wine

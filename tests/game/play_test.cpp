@@ -4,7 +4,10 @@
 // Given a Windows build (ZORP_WINDOWS_PROGRAM names its zorp.exe), some of
 // them play that too, under Wine on the same X server, where it has no sound
 // and draws through DirectX 7 (its first choice) or through WGL, switching
-// between the two with G on the title screen.
+// between the two with G on the title screen. Given the game as a package
+// installed it (ZORP_INSTALLED_PROGRAM names the program, in a folder the
+// test cannot write), they play that too, and find its files in the user's
+// data folder.
 //
 // Nothing here depends on timing. The tests wait for what the screen shows,
 // never for a span of time, and the seed fixes where the items fall: the
@@ -101,14 +104,22 @@ int SeededState(int seed) {
   return RandomSeed();
 }
 
-// The build a test plays: this one, or the Windows build under Wine.
-enum class Build { Linux, Windows };
+// The build a test plays: this one, the Windows build under Wine, or the
+// installed game.
+enum class Build { Linux, Windows, Installed };
+const char* BuildName(Build build) {
+  constexpr const char* NAMES[] = {"Linux", "Windows", "Installed"};
+  return NAMES[static_cast<int>(build)];
+}
+void PrintTo(Build build, std::ostream* out) { *out << BuildName(build); }
 
 const char* WindowsProgram() { return std::getenv("ZORP_WINDOWS_PROGRAM"); }
+const char* InstalledProgram() { return std::getenv("ZORP_INSTALLED_PROGRAM"); }
 
 std::vector<Build> Builds() {
   std::vector<Build> builds{Build::Linux};
   if (WindowsProgram()) builds.push_back(Build::Windows);
+  if (InstalledProgram()) builds.push_back(Build::Installed);
   return builds;
 }
 
@@ -137,21 +148,33 @@ class Play : public testing::Test {
     if (display_) XCloseDisplay(display_);
   }
 
-  // Started from another folder: the program finds its files by itself.
+  // Where the build keeps a file of the game: beside the program, or, for
+  // the installed game, in the user's data folder, which is the test's own.
+  std::string GameFile(Build build, const std::string& name) const {
+    return build == Build::Installed ? dir_ / ("data/zorp/" + name) : dir_ / name;
+  }
+
+  // Started from another folder: the program finds its files by itself. A
+  // build's program is copied into the test's folder and keeps its files
+  // there; the installed one stays where it is.
   void Start(int seed, Build build = Build::Linux) {
     const bool windows = build == Build::Windows;
-    const std::filesystem::path program = dir_ / (windows ? "zorp.exe" : "zorp");
-    if (!std::filesystem::exists(program)) {
+    std::filesystem::path program = dir_ / (windows ? "zorp.exe" : "zorp");
+    if (build == Build::Installed) {
+      program = InstalledProgram();
+    } else if (!std::filesystem::exists(program)) {
       std::filesystem::copy_file(windows ? WindowsProgram() : ZORP_PROGRAM, program);
     }
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string variable = *e;
-      if (variable.rfind("ZORP_AUDIO_DEVICE=", 0) != 0 && variable.rfind("ASAN_OPTIONS=", 0) != 0) {
+      if (variable.rfind("ZORP_AUDIO_DEVICE=", 0) != 0 && variable.rfind("ASAN_OPTIONS=", 0) != 0 &&
+          variable.rfind("XDG_DATA_HOME=", 0) != 0) {
         env.push_back(variable);
       }
     }
     env.push_back("ZORP_AUDIO_DEVICE=null");
+    env.push_back("XDG_DATA_HOME=" + dir_ / "data");
     // Under AddressSanitizer: Mesa unloads its driver at exit, and what it
     // held then reads as leaked; the program's own leaks show in the other
     // tests.
@@ -611,11 +634,22 @@ int SeedForAScoringGame(int numbers) {
   return best;
 }
 
-class PlayEachBuild : public Play, public testing::WithParamInterface<Build> {};
+class PlayEachBuild : public Play, public testing::WithParamInterface<Build> {
+ protected:
+  void SetUp() override {
+    Play::SetUp();
+    if (GetParam() != Build::Installed) return;
+    // Root writes anywhere, so the game would keep its files beside itself.
+    const std::filesystem::path folder = std::filesystem::path(InstalledProgram()).parent_path();
+    ASSERT_NE(access(folder.c_str(), W_OK), 0)
+        << folder << " can be written, as it cannot by a player: run the test as another user";
+  }
+};
 
 TEST_P(PlayEachBuild, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   const int seed = SeedForAShortGame();
-  WriteFileBytes(dir_ / "scores.dat", ScoresFile(LowRanks()));
+  std::filesystem::create_directories(std::filesystem::path(GameFile(GetParam(), "")));
+  WriteFileBytes(GameFile(GetParam(), "scores.dat"), ScoresFile(LowRanks()));
   Start(seed, GetParam());
   ASSERT_NO_FATAL_FAILURE(SkipIntro());
   EXPECT_GT(screen_.Count({6, 8, 120, 40}, GREEN), 20) << "the best score, top left, in green";
@@ -635,15 +669,15 @@ TEST_P(PlayEachBuild, AWholeGameFromTheIntroToTheSavedHallOfFame) {
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
 
-  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"),
+  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "scores.dat")),
             ScoresFile(Entered(LowRanks(), expected.score, "E2E")))
       << "scored " << expected.score;
-  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), DriverFile(GetParam()));
+  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "config.ini")), DriverFile(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(, PlayEachBuild, testing::ValuesIn(Builds()),
                          [](const testing::TestParamInfo<Build>& build) {
-                           return build.param == Build::Windows ? "Windows" : "Linux";
+                           return BuildName(build.param);
                          });
 
 // Pixels in the box that are not exactly alike.
@@ -885,8 +919,8 @@ TEST_P(PlayEachBuild, ClosingTheSessionSavesTheHallOfFame) {
   EXPECT_EQ(Exit(), 0);
   std::vector<Rank> defaults;
   for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
-  EXPECT_EQ(ReadFileBytes(dir_ / "scores.dat"), ScoresFile(defaults));
-  EXPECT_EQ(ReadFileBytes(dir_ / "config.ini"), DriverFile(GetParam()));
+  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "scores.dat")), ScoresFile(defaults));
+  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "config.ini")), DriverFile(GetParam()));
 }
 
 }  // namespace
