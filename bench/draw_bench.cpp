@@ -148,7 +148,7 @@ void RawDraw(const std::vector<RawQuad>& quads) {
 
 RawQuad QuadOf(const Ref<TImage>& image, float x, float y) {
   const Ref<TGLImageFrame> frame = Cast<TGLImageFrame>(image->Frame(0));
-  return {frame->texture, x, y, x + image->width, y + image->height, frame->u1, frame->v1};
+  return {frame->shared->texture, x, y, x + image->width, y + image->height, frame->u1, frame->v1};
 }
 
 void Frame_reference(benchmark::State& state) {

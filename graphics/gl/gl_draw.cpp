@@ -206,7 +206,7 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
     y1 = y0 + static_cast<float>(seen.bottom);
     y0 += static_cast<float>(seen.top);
   }
-  BindTexture(texture);
+  BindTexture(shared->texture);
   Texturing(true);
   SkipBlending(seen.opaque);
   TexelsAlone(OpaqueWhite());

@@ -85,7 +85,6 @@ class TGLImageFrame : public TImageFrame {
       : v0(made.v0),
         u1(made.u1),
         v1(made.v1),
-        texture(made.texture),
         shared(shared),
         sequence(sequence),
         seen(seen),
@@ -96,7 +95,6 @@ class TGLImageFrame : public TImageFrame {
   void Render(float x0, float y0, float x1, float y1, float tx, float ty) override;
 
   float u0 = 0, v0, u1, v1;
-  unsigned texture;
   Ref<TGLFrameTexture> shared;
   int sequence;  // DisplaySequence when made
   // What of the picture can show. Drawn texel for pixel, the rest is left

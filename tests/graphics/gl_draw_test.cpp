@@ -372,7 +372,7 @@ TEST_F(GLDraw, TexturesArePowersOfTwoWithTheLastRowAndColumnRepeated) {
   EXPECT_EQ(frame->v1, 0.9375f);
   EXPECT_EQ(frame->u0 + frame->v0, 0);
   EXPECT_EQ(frame->sequence, DisplaySequence());
-  glBindTexture(GL_TEXTURE_2D, frame->texture);
+  glBindTexture(GL_TEXTURE_2D, frame->shared->texture);
   GLint w = 0, h = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
@@ -396,7 +396,7 @@ TEST_F(GLDraw, TexturesArePowersOfTwoWithTheLastRowAndColumnRepeated) {
   const Ref<TImage> square = LoadImageFrom(Painted(64, 64, [](int, int) { return ~0u; }), 4);
   EXPECT_EQ(GLFrame(square)->u1, 1.0f);
   EXPECT_EQ(GLFrame(square)->v1, 1.0f);
-  glBindTexture(GL_TEXTURE_2D, GLFrame(square)->texture);
+  glBindTexture(GL_TEXTURE_2D, GLFrame(square)->shared->texture);
   glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minify);
   EXPECT_EQ(minify, GL_LINEAR_MIPMAP_LINEAR);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 6, GL_TEXTURE_WIDTH, &w);
@@ -523,7 +523,7 @@ TEST_F(GLDraw, FramesAreMadeAgainForANewDisplay) {
 
   // A frame dropped while its display is current gives its texture back,
   // and the next texture, which may get the same name, is bound anew.
-  const GLuint name = GLFrame(image)->texture;
+  const GLuint name = GLFrame(image)->shared->texture;
   LockImageFrame(image, 0, 0, 1)->WritePixel(0, 0, static_cast<int>(0xffff0000u));
   EXPECT_FALSE(glIsTexture(name));
   DrawImageFrame(image, 0, 0, 0);
@@ -753,7 +753,7 @@ TEST_F(GLDraw, EveryTexelOfEveryLevelComesFromThePicture) {
   };
   for (const Case& c : cases) {
     const Ref<TImage> image = LoadImageFrom(c.picture, c.flags);
-    const std::vector<Ref<TPixmap>> got = TextureLevels(GLFrame(image)->texture);
+    const std::vector<Ref<TPixmap>> got = TextureLevels(GLFrame(image)->shared->texture);
     const std::vector<Ref<TPixmap>> expected =
         ExpectedLevels(c.picture, c.tw, c.th, c.flags & IMG_MIPMAPPED);
     const std::string name = std::to_string(c.picture->Width()) + " x " +
@@ -784,7 +784,7 @@ TEST_F(GLDraw, TexturesOfFramesThatOutliveTheirDisplayAreDeleted) {
   const int live = detail::LiveFrameTextures();
   Ref<TImage> image = LoadImageFrom(Painted(8, 8, [](int, int) { return 0xff00ff00u; }), 0);
   DrawImageFrame(image, 0, 0, 0);
-  const GLuint first = GLFrame(image)->texture;
+  const GLuint first = GLFrame(image)->shared->texture;
   EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
   CloseOpenedDisplay();
   EXPECT_TRUE(TextureExists(first)) << "the image still holds it";
@@ -792,7 +792,7 @@ TEST_F(GLDraw, TexturesOfFramesThatOutliveTheirDisplayAreDeleted) {
   Open(WIDTH, HEIGHT);
   DrawImageFrame(image, 0, 0, 0);
   EXPECT_RGB(GREEN, At(7, 7));
-  const GLuint second = GLFrame(image)->texture;
+  const GLuint second = GLFrame(image)->shared->texture;
   EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
   EXPECT_TRUE(TextureExists(second));
   EXPECT_EQ(TextureExists(first), first == second) << "the old frame's texture went with it";
@@ -816,7 +816,8 @@ TEST_F(GLDraw, SwitchingDriversAsTheGameDoesLeavesNoTextureBehind) {
     DrawImageFrame(background, 0, 0, 0);
     SetBlendMode(BLEND_MASK);
     DrawString("Z", 0, 0);
-    const std::vector<GLuint> held = {GLFrame(background)->texture, GLFrame(glyph)->texture};
+    const std::vector<GLuint> held = {GLFrame(background)->shared->texture,
+                                      GLFrame(glyph)->shared->texture};
     if (round == 0) live = detail::LiveFrameTextures();
     EXPECT_EQ(detail::LiveFrameTextures(), live) << "round " << round;
     for (GLuint name : gone) {
@@ -859,7 +860,8 @@ TEST_F(GLDraw, FramesOfOneImageShareATextureAndARunOfThemIsOneBatch) {
   EXPECT_EQ(detail::ImageBatches() - before, 1);
   EXPECT_EQ(detail::LiveFrameTextures(), live + 1);
   for (int k = 0; k < 40; k++) {
-    EXPECT_EQ(GLFrame(font, k)->texture, GLFrame(font, 0)->texture) << "frame " << k;
+    EXPECT_EQ(GLFrame(font, k)->shared->texture, GLFrame(font, 0)->shared->texture)
+        << "frame " << k;
     const int x = k % 10 * 32, y = k / 10 * 24;
     EXPECT_RGB(static_cast<uint32_t>(k * 6) << 16 | 0x80, At(x, y)) << "frame " << k;
     EXPECT_RGB(static_cast<uint32_t>(k * 6) << 16 | 0x80, At(x + 31, y + 23)) << "frame " << k;
@@ -927,7 +929,7 @@ TEST_F(GLDraw, AFrameSharingATextureDrawsAsIfItHadItsOwn) {
         const Ref<TPixmap> own = draw(alone, 0);
         const std::string name = std::string(p.name) + ", " + std::to_string(size.width) + " x " +
                                  std::to_string(size.height) + ", flags " + std::to_string(flags);
-        ASSERT_EQ(GLFrame(strip, 1)->texture, GLFrame(strip, 0)->texture) << name;
+        ASSERT_EQ(GLFrame(strip, 1)->shared->texture, GLFrame(strip, 0)->shared->texture) << name;
         int differing = 0, neighbour = 0, uncovered = 0;
         for (int y = 0; y < AREA; y++) {
           for (int x = 0; x < AREA; x++) {
@@ -988,8 +990,8 @@ TEST_F(GLDraw, ARewrittenFrameShowsItsNewPixelsAndItsNeighboursKeepTheirs) {
   EXPECT_RGB(GREEN, At(8, 0));
   EXPECT_RGB(WHITE, At(16, 0));
   EXPECT_RGB(WHITE, At(23, 7));
-  EXPECT_EQ(GLFrame(image, 0)->texture, GLFrame(image, 1)->texture);
-  EXPECT_NE(GLFrame(image, 1)->texture, GLFrame(image, 2)->texture);
+  EXPECT_EQ(GLFrame(image, 0)->shared->texture, GLFrame(image, 1)->shared->texture);
+  EXPECT_NE(GLFrame(image, 1)->shared->texture, GLFrame(image, 2)->shared->texture);
   image = nullptr;
   EXPECT_EQ(detail::LiveFrameTextures(), live) << "every texture went with the image";
 }
@@ -1009,9 +1011,10 @@ TEST_F(GLDraw, FramesTooManyForOneTextureSpreadOverSeveral) {
     DrawImageFrame(image, static_cast<float>(100 + k * 4), static_cast<float>(10 - height), k);
   }
   for (int k = 0; k < 5; k++) {
-    EXPECT_EQ(GLFrame(image, k)->texture, GLFrame(image, k / 2 * 2)->texture) << "frame " << k;
+    EXPECT_EQ(GLFrame(image, k)->shared->texture, GLFrame(image, k / 2 * 2)->shared->texture)
+        << "frame " << k;
     if (k + 2 < 5) {
-      EXPECT_NE(GLFrame(image, k)->texture, GLFrame(image, k + 2)->texture);
+      EXPECT_NE(GLFrame(image, k)->shared->texture, GLFrame(image, k + 2)->shared->texture);
     }
     const uint32_t red = static_cast<uint32_t>(k * 40) << 16;
     EXPECT_RGB(red | 0x40, At(k * 4, 0)) << "frame " << k;
