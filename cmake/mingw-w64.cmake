@@ -9,4 +9,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Tests and other programs of this build run under Wine (ctest included).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Through cmake/wine-run, which tries again only when Wine starts nothing.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)
