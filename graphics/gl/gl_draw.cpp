@@ -213,12 +213,15 @@ void TGLImageFrame::Render(float x0, float y0, float x1, float y1, float tx, flo
   if (filtered) SampleNearest(*this, texelForPixel);
   // Texels that go to blending unchanged and lie texel for pixel go through
   // the copy program. Masking's alpha test stays with the fixed pipeline.
-  const bool copy = texelForPixel && state.texelsAlone && state.blend != BLEND_MASK &&
-                    copyProgramAllowed && detail::CopyProgram() != 0;
+  const unsigned program =
+      texelForPixel && state.texelsAlone && state.blend != BLEND_MASK && copyProgramAllowed
+          ? detail::CopyProgram()
+          : 0;
+  const bool copy = program != 0;
   if (state.quadsOpen && state.copyBatch != copy) EndQuads();
   if (!state.quadsOpen) {
     if (copy) {
-      detail::UseProgram(detail::CopyProgram());
+      detail::UseProgram(program);
       copyBatches++;
     }
     state.copyBatch = copy;
