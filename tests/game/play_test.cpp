@@ -64,6 +64,7 @@
 #include "tests/game/pilot.h"
 #include "tests/game/play_screen.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/x11_property.h"
 
 extern char** environ;
 
@@ -732,27 +733,17 @@ TEST_F(Play, TheWindowHasTheGamesClassAndIconInFiveSizes) {
   XFree(hint.res_name);
   XFree(hint.res_class);
 
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char* data = nullptr;
-  ASSERT_EQ(
-      XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_ICON", False), 0, 1 << 20,
-                         False, AnyPropertyType, &type, &format, &count, &left, &data),
-      Success);
+  const std::vector<uint32_t> items = X11CardinalProperty(display_, window, "_NET_WM_ICON");
   std::vector<unsigned long> sizes;
-  const long* items = reinterpret_cast<const long*>(data);
-  for (unsigned long at = 0; data && format == 32 && at + 2 <= count;) {
-    const unsigned long size = static_cast<unsigned long>(items[at]);
-    if (static_cast<unsigned long>(items[at + 1]) != size) break;
+  for (size_t at = 0; at + 2 <= items.size();) {
+    const unsigned long size = items[at];
+    if (items[at + 1] != size) break;
     sizes.push_back(size);
     // All but clear in the rounded tile's corner, opaque in the middle.
-    EXPECT_LE(static_cast<uint32_t>(items[at + 2]) >> 24, 8u) << size;
-    EXPECT_EQ(static_cast<uint32_t>(items[at + 2 + size * size / 2 + size / 2]) >> 24, 0xFFu)
-        << size;
+    EXPECT_LE(items[at + 2] >> 24, 8u) << size;
+    EXPECT_EQ(items[at + 2 + size * size / 2 + size / 2] >> 24, 0xFFu) << size;
     at += 2 + size * size;
   }
-  if (data) XFree(data);
   EXPECT_EQ(sizes, (std::vector<unsigned long>{16, 32, 48, 64, 128}));
   Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);

@@ -8,7 +8,6 @@
 // After GoogleTest, whose names Xlib's macros (None, Bool) would replace.
 #include <GL/gl.h>
 #include <GL/glx.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -36,6 +35,7 @@
 #include "system/x11/x11_connection.h"
 #include "tests/graphics/textured_quad.h"
 #include "tests/support/keep_mesa_loaded.h"
+#include "tests/support/x11_property.h"
 
 extern char** environ;
 
@@ -334,26 +334,6 @@ TEST_F(GLDisplayTest, DesktopWindowIsAFixedWindowAt32With800x600ClientArea) {
   XFree(protocols);
 }
 
-// A window property of 32-bit items, as unsigned values; empty when the
-// window has none.
-std::vector<uint32_t> CardinalProperty(Display* x, Window window, const char* name) {
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char* data = nullptr;
-  std::vector<uint32_t> values;
-  if (XGetWindowProperty(x, window, XInternAtom(x, name, False), 0, 1 << 20, False, XA_CARDINAL,
-                         &type, &format, &count, &left, &data) != Success) {
-    return values;
-  }
-  if (type == XA_CARDINAL && format == 32) {
-    const long* items = reinterpret_cast<const long*>(data);
-    for (unsigned long i = 0; i < count; ++i) values.push_back(static_cast<uint32_t>(items[i]));
-  }
-  if (data) XFree(data);
-  return values;
-}
-
 // A pixmap whose pixel (x, y) is 0xAARRGGBB with red x, green y and blue the
 // size; alpha runs from clear at the top to opaque at the bottom.
 Ref<TPixmap> IconPixmap(int size, int format) {
@@ -374,7 +354,7 @@ TEST_F(GLDisplayTest, WindowsCarryTheProgramsClassAndIconWhenItHasOne) {
   ASSERT_TRUE(plain);
   driver->SetDisplay(plain);
   const Window plainWindow = CurrentWindow();
-  EXPECT_TRUE(CardinalProperty(x, plainWindow, "_NET_WM_ICON").empty());
+  EXPECT_TRUE(X11CardinalProperty(x, plainWindow, "_NET_WM_ICON").empty());
   XClassHint hint{};
   ASSERT_TRUE(XGetClassHint(x, plainWindow, &hint));
   EXPECT_STREQ(hint.res_name, "gl_display_tests") << "the program file's name";
@@ -393,7 +373,7 @@ TEST_F(GLDisplayTest, WindowsCarryTheProgramsClassAndIconWhenItHasOne) {
     const Ref<TDisplay> d = depth ? Create(screenWidth, screenHeight, 32) : Create(320, 240, 0);
     ASSERT_TRUE(d);
     driver->SetDisplay(d);
-    const std::vector<uint32_t> icon = CardinalProperty(x, CurrentWindow(), "_NET_WM_ICON");
+    const std::vector<uint32_t> icon = X11CardinalProperty(x, CurrentWindow(), "_NET_WM_ICON");
     ASSERT_EQ(icon.size(), 2 + 16 * 16 + 2 + 32 * 32 + 2 + 48 * 48);
     size_t at = 0;
     for (int size : {16, 32, 48}) {
