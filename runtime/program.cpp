@@ -12,6 +12,25 @@ namespace {
 ErrorNotice errorNotice = nullptr;
 std::vector<std::function<void()>>* exitActions = nullptr;
 
+std::vector<std::function<void()>>& ErrorActions() {
+  static std::vector<std::function<void()>> actions;
+  return actions;
+}
+
+// Runs each action once, newest first; one that fails is reported and the
+// rest still run.
+void RunActions(std::vector<std::function<void()>>& actions) {
+  while (!actions.empty()) {
+    std::function<void()> action = std::move(actions.back());
+    actions.pop_back();
+    try {
+      action();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+    }
+  }
+}
+
 std::vector<std::function<void()>>& ExitActions() {
   if (!exitActions) {
     static std::vector<std::function<void()>> actions;
@@ -27,8 +46,11 @@ void SetErrorNotice(ErrorNotice notice) { errorNotice = notice; }
 void ReportRuntimeError(const String& message) {
   std::fprintf(stderr, "%s\n", message.ToUtf8().c_str());
   std::fflush(stderr);
+  RunActions(ErrorActions());
   if (errorNotice) errorNotice(message);
 }
+
+void AddErrorAction(std::function<void()> action) { ErrorActions().push_back(std::move(action)); }
 
 void AddExitAction(std::function<void()> action) {
   ExitActions().push_back(std::move(action));
@@ -42,15 +64,7 @@ void AddExitAction(std::function<void()> action) {
 void RunExitActions() {
   if (!exitActions) return;
   // An action may add others; they run too, still newest first.
-  while (!exitActions->empty()) {
-    std::function<void()> action = std::move(exitActions->back());
-    exitActions->pop_back();
-    try {
-      action();
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s\n", e.what());
-    }
-  }
+  RunActions(*exitActions);
 }
 
 int RunProgram(const std::function<int()>& main) {

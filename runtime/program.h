@@ -14,7 +14,12 @@ int RunProgram(const std::function<int()>& main);
 // first. The system driver installs its message box here.
 using ErrorNotice = void (*)(const String& message);
 void SetErrorNotice(ErrorNotice notice);
+// Runs the error actions, then shows the message.
 void ReportRuntimeError(const String& message);
+// Error actions run once, newest first, before a run-time error is shown:
+// they give the desktop back (a full-screen display closed, the screen's
+// mode restored) so that the message can be seen and answered.
+void AddErrorAction(std::function<void()> action);
 
 // Exit actions run once, newest first, when the program ends: at the end of
 // RunProgram or, failing that, when the process exits.

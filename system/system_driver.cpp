@@ -29,11 +29,12 @@ void ShowRuntimeError(const String& message) {
 }
 
 // Runs the driver's pump or wait unless one is running already.
-void Guarded(void (TSystemDriver::*operation)()) {
+template <class Operation>
+void Guarded(Operation operation) {
   if (busy) return;
   busy = true;
   try {
-    (SystemDriver().Get()->*operation)();
+    operation(*SystemDriver());
   } catch (...) {
     busy = false;
     throw;
@@ -71,8 +72,18 @@ void SetSystemDriver(Ref<TSystemDriver> driver) {
   currentDriver = std::move(driver);
 }
 
-void PumpEvents() { Guarded(&TSystemDriver::Pump); }
-void WaitEvents() { Guarded(&TSystemDriver::Wait); }
+void PumpEvents() {
+  Guarded([](TSystemDriver& driver) { driver.Pump(); });
+}
+
+void WaitEvents() {
+  Guarded([](TSystemDriver& driver) { driver.Wait(); });
+}
+
+void WaitEventsFor(int millis) {
+  if (millis <= 0) return PumpEvents();
+  Guarded([millis](TSystemDriver& driver) { driver.WaitFor(millis); });
+}
 int ClockMillis() { return SystemDriver()->Millis(); }
 
 // Unsigned arithmetic wraps where int arithmetic would overflow; the result
@@ -87,6 +98,7 @@ int AddMillis(int time, int millis) {
 
 void SleepMillis(int millis) { SystemDriver()->SleepFor(millis); }
 void SetMousePosition(int x, int y) { SystemDriver()->MovePointer(x, y); }
+void KeepScreenAwake(bool awake) { SystemDriver()->KeepScreenAwake(awake); }
 void ShowPointer() { SystemDriver()->SetPointerVisible(true); }
 void HidePointer() { SystemDriver()->SetPointerVisible(false); }
 void ShowNotice(const String& text, bool serious) { SystemDriver()->Notice(text, serious); }

@@ -20,6 +20,8 @@ class TSystemDriver : public Object {
   virtual void Pump() = 0;
   // Blocks until something arrives, then pumps.
   virtual void Wait() = 0;
+  // Blocks until something arrives or millis have passed, then pumps.
+  virtual void WaitFor(int millis) = 0;
   // Milliseconds from an arbitrary start; wraps round as a 32-bit int.
   virtual int Millis() = 0;
   virtual void SleepFor(int millis) = 0;
@@ -40,6 +42,10 @@ class TSystemDriver : public Object {
   virtual String ChooseFolder(const String& title, const String& initialPath) = 0;
   // 1 if the desktop took the path (a document, folder or address) to open.
   virtual int OpenWithShell(const String& path) = 0;
+  // While on, the screen saver and the display's power saving keep away, as
+  // for a film: a display is open and the program is being watched, not
+  // worked at with keys. Off gives them back.
+  virtual void KeepScreenAwake(bool) {}
 };
 
 // Starts the events, makes the platform's driver current, and routes run-time
@@ -49,9 +55,11 @@ Ref<TSystemDriver> SystemDriver();
 // Replaces the current driver (a scripted one in tests).
 void SetSystemDriver(Ref<TSystemDriver> driver);
 
-// Both do nothing when called during a pump or wait (from a hook, say).
+// These do nothing when called during a pump or wait (from a hook, say).
 void PumpEvents();
 void WaitEvents();
+// Waits at most millis (nothing at all for 0 or less).
+void WaitEventsFor(int millis);
 int ClockMillis();
 // The clock wraps round, so its times are compared only through these two:
 // arithmetic modulo 2^32 stays right across the wrap for times less than
@@ -62,6 +70,9 @@ int MillisSince(int earlier, int now);
 int AddMillis(int time, int millis);
 void SleepMillis(int millis);
 void SetMousePosition(int x, int y);
+// See TSystemDriver::KeepScreenAwake; the graphics context keeps it on while
+// it has a display open.
+void KeepScreenAwake(bool awake);
 void ShowPointer();
 void HidePointer();
 void ShowNotice(const String& text, bool serious);

@@ -43,6 +43,10 @@ class TDisplay : public Object {
   virtual DisplaySettings GetSettings() = 0;
   // Releases the window, context and surfaces; a second Close does nothing.
   virtual void Close() = 0;
+  // True while nothing drawn can be seen: the window is minimised, or its
+  // surfaces are lost until the program is active again (a driver may try
+  // to get them back when asked). Drawing and presenting can wait meanwhile.
+  virtual bool IsHidden() { return false; }
 };
 
 class TDisplayDriver : public Object {

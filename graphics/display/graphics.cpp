@@ -226,9 +226,13 @@ void OpenDisplay(int width, int height, int depth, int hz, int flags) {
 
   AttachPolledInput(nullptr);
   SetMousePosition(width / 2, height / 2);
+  KeepScreenAwake(true);
   if (!context.exitActionAdded) {
     context.exitActionAdded = true;
     AddExitAction(CloseOpenedDisplay);
+    // A full-screen display would hide the error's message, or keep the
+    // screen in its mode under it.
+    AddErrorAction(CloseOpenedDisplay);
   }
 }
 
@@ -236,6 +240,7 @@ void CloseOpenedDisplay() {
   if (!context.opened) return;
   AdvanceSequence();
   DetachPolledInput();
+  KeepScreenAwake(false);
   CloseDisplay(context.opened);
 }
 
@@ -256,6 +261,8 @@ void FlipDisplay(int sync) {
   }
   PacedFlip();
 }
+
+int IsDisplayHidden() { return context.display && context.display->IsHidden() ? 1 : 0; }
 
 int DisplaySequence() { return context.sequence; }
 

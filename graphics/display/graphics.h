@@ -49,6 +49,10 @@ Ref<TDisplay> OpenedDisplay();
 // blank, -1 paced to the rate the display was opened with.
 void FlipDisplay(int sync);
 
+// 1 while the current display is hidden (minimised, or its surfaces lost):
+// a frame drawn then would be seen by nobody. 0 without a current display.
+int IsDisplayHidden();
+
 // Changes whenever OpenDisplay opens or CloseOpenedDisplay closes a display;
 // never 0.
 int DisplaySequence();

@@ -14,6 +14,7 @@ class TDrawDisplay : public TDisplay {
   DisplaySettings GetSettings() override;
   // Closes the underlying display and forgets it and the driver.
   void Close() override;
+  bool IsHidden() override { return display && display->IsHidden(); }
   // Hands the whole stored state to the driver again through the setters
   // (the handle unchanged).
   void ReapplyState();

@@ -67,6 +67,8 @@ void TGLDisplay::Close() {
   record_ = nullptr;
 }
 
+bool TGLDisplay::IsHidden() { return record_ && gldisplay_hidden(record_); }
+
 void GLOpenDisplay(int width, int height, int depth, int hz, int flags) {
   StartGLDisplay();
   SelectDisplayDriver(GLDisplayDriver(), DF_BACKBUFFER);

@@ -28,6 +28,7 @@ class TGLDisplay : public TDisplay {
   Ref<TDisplayDriver> Driver() override;
   DisplaySettings GetSettings() override;
   void Close() override;
+  bool IsHidden() override;
   // Null once closed.
   GLDisplayRecord* Record() const { return record_; }
 

@@ -22,6 +22,9 @@ void gldisplay_settings(GLDisplayRecord* record, int& width, int& height, int& d
                         int& flags);
 // Does nothing for a record that is not open.
 void gldisplay_close(GLDisplayRecord* record);
+// Whether the record's window cannot be seen (minimised or unmapped); false
+// for the shared record and for one that is not open.
+bool gldisplay_hidden(GLDisplayRecord* record);
 // Null releases the current context.
 void gldisplay_make_current(GLDisplayRecord* record);
 // Presents the current record; sync 0 or nonzero sets the swap interval

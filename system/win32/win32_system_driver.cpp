@@ -52,10 +52,13 @@ void TWin32SystemDriver::Pump() {
   }
 }
 
-void TWin32SystemDriver::Wait() {
+void TWin32SystemDriver::Wait() { WaitFor(-1); }
+
+void TWin32SystemDriver::WaitFor(int millis) {
   // MWMO_INPUTAVAILABLE: input that a peek has already seen but left queued
   // wakes the wait too, rather than leaving it asleep on a full queue.
-  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLEVENTS, MWMO_INPUTAVAILABLE);
+  const DWORD timeout = millis < 0 ? INFINITE : static_cast<DWORD>(millis);
+  MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLEVENTS, MWMO_INPUTAVAILABLE);
   Pump();
 }
 

@@ -12,6 +12,7 @@ class TWin32SystemDriver : public TSystemDriver {
 
   void Pump() override;
   void Wait() override;
+  void WaitFor(int millis) override;
   int Millis() override;
   void SleepFor(int millis) override;
   void MovePointer(int x, int y) override;

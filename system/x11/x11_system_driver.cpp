@@ -19,21 +19,31 @@ void TX11SystemDriver::Pump() {
   }
 }
 
-void TX11SystemDriver::Wait() {
+namespace {
+
+// Blocks until the X connection has something to read or timeout (ms; -1
+// for none) has passed, then pumps.
+void WaitOnConnection(TX11SystemDriver& driver, int timeout) {
   Display* display = X11Display();
   if (!display) {
-    SleepFor(10);
+    driver.SleepFor(timeout < 0 ? 10 : std::min(timeout, 10));
     return;
   }
   // Events Xlib has read already would not wake the poll. XPending also
   // flushes our requests, which the server must see before we block.
   if (XPending(display) == 0) {
     pollfd connection{ConnectionNumber(display), POLLIN, 0};
-    while (poll(&connection, 1, -1) < 0 && errno == EINTR) {
+    while (poll(&connection, 1, timeout) < 0 && errno == EINTR) {
     }
   }
-  Pump();
+  driver.Pump();
 }
+
+}  // namespace
+
+void TX11SystemDriver::Wait() { WaitOnConnection(*this, -1); }
+
+void TX11SystemDriver::WaitFor(int millis) { WaitOnConnection(*this, std::max(millis, 0)); }
 
 bool TX11SystemDriver::HasDesktop() { return X11Display() != nullptr; }
 

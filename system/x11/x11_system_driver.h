@@ -10,6 +10,7 @@ class TX11SystemDriver : public TSystemDriver {
   bool HasDesktop() override;
   void Pump() override;
   void Wait() override;
+  void WaitFor(int millis) override;
   int Millis() override;
   void SleepFor(int millis) override;
   void MovePointer(int x, int y) override;

@@ -39,6 +39,17 @@ class TScriptedSystemDriver : public TSystemDriver {
     arriving.pop_front();
     Pump();
   }
+  // Input that arrives ends the wait at once; else the time passes.
+  void WaitFor(int ms) override {
+    ++waits;
+    if (arriving.empty()) {
+      Advance(ms);
+    } else {
+      queued.push_back(arriving.front());
+      arriving.pop_front();
+    }
+    Pump();
+  }
   int Millis() override { return millis; }
   void SleepFor(int ms) override { Advance(ms); }
   // Moves the clock on, going round past the largest int as a real one does.

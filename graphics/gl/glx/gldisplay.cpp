@@ -55,6 +55,8 @@ struct GLDisplayRecord {
   GLuint presentTexture = 0;
   int textureWidth = 0, textureHeight = 0;
   bool viewportSet = false;
+  // Unmapped since it was shown: iconified by the window manager, say.
+  bool unmapped = false;
 };
 
 namespace {
@@ -321,6 +323,9 @@ Monitor PointerMonitor(Display* display) {
 
 void DisplayWindowProcedure(const XEvent& event, void*) {
   GLDisplayRecord* record = FindByWindow(event.xany.window);
+  if (record && (event.type == MapNotify || event.type == UnmapNotify)) {
+    record->unmapped = event.type == UnmapNotify;
+  }
   if (!record || !record->scaled) {
     TranslateWindowMessage(event, nullptr);
   } else {
@@ -717,6 +722,11 @@ void gldisplay_close(GLDisplayRecord* record) {
   if (record == current) gldisplay_make_current(nullptr);
   DestroyRecord(display, *record);
   std::erase_if(records, [&](const auto& r) { return r.get() == record; });
+}
+
+bool gldisplay_hidden(GLDisplayRecord* record) {
+  record = Find(record);
+  return record && record->unmapped;
 }
 
 void gldisplay_make_current(GLDisplayRecord* record) {

@@ -403,6 +403,8 @@ void gldisplay_close(GLDisplayRecord* record) {
   std::erase_if(records, [&](const auto& r) { return r.get() == record; });
 }
 
+bool gldisplay_hidden(GLDisplayRecord* record) { return Find(record) && IsIconic(record->window); }
+
 void gldisplay_make_current(GLDisplayRecord* record) {
   if (record && !Find(record)) record = nullptr;
   // Also after gldisplay_toggle_shared left the shared context current.
