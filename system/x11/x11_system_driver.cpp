@@ -8,10 +8,12 @@
 #include <ctime>
 
 #include "system/x11/x11_connection.h"
+#include "system/x11/x11_screen_saver.h"
 
 void TX11SystemDriver::Pump() {
   Display* display = X11Display();
   if (!display) return;
+  TickX11ScreenSaver();
   while (XPending(display) > 0) {
     XEvent event;
     XNextEvent(display, &event);
@@ -77,5 +79,7 @@ void TX11SystemDriver::MovePointer(int x, int y) {
 }
 
 void TX11SystemDriver::SetPointerVisible(bool visible) { SetX11PointerVisible(visible); }
+
+void TX11SystemDriver::KeepScreenAwake(bool awake) { KeepX11ScreenAwake(awake); }
 
 Ref<TSystemDriver> CreatePlatformSystemDriver() { return New<TX11SystemDriver>(); }

@@ -15,6 +15,7 @@ class TX11SystemDriver : public TSystemDriver {
   void SleepFor(int millis) override;
   void MovePointer(int x, int y) override;
   void SetPointerVisible(bool visible) override;
+  void KeepScreenAwake(bool awake) override;
 
   // These live in x11_dialogs.cpp.
   void Notice(const String& text, bool serious) override;

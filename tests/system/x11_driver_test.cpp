@@ -6,6 +6,7 @@
 // After GoogleTest, whose names Xlib's macros (None, Bool) would replace.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/scrnsaver.h>
 #include <X11/keysym.h>
 
 #include <chrono>
@@ -292,6 +293,43 @@ TEST_F(X11DriverTest, WaitEventsSleepsUntilInputArrives) {
   EXPECT_EQ(DataOf("KeyUp"), (std::vector<int>{65, 66}));
   EXPECT_GE(elapsed(), milliseconds(250));
   EXPECT_LT(waits, 10) << "WaitEvents spins instead of sleeping";
+
+  // With a time limit: input ends the wait, and without any it ends in time.
+  Tap(a);
+  WaitEventsFor(60000);
+  EXPECT_EQ(DataOf("KeyUp").size(), 3u);
+  const auto before = steady_clock::now();
+  WaitEventsFor(50);
+  EXPECT_GE(steady_clock::now() - before, milliseconds(40));
+}
+
+// The server's screen saver, set to start after a second: it keeps away
+// while the driver keeps the screen awake, and starts once it no longer does.
+TEST_F(X11DriverTest, TheScreenSaverKeepsAwayWhileTheScreenIsKeptAwake) {
+  int event = 0, error = 0;
+  if (!XScreenSaverQueryExtension(display, &event, &error)) {
+    GTEST_SKIP() << "The X server has no MIT-SCREEN-SAVER extension";
+  }
+  int timeout = 0, interval = 0, blanking = 0, exposures = 0;
+  XGetScreenSaver(display, &timeout, &interval, &blanking, &exposures);
+  XSetScreenSaver(display, 1, 0, DontPreferBlanking, AllowExposures);
+  XScreenSaverInfo* info = XScreenSaverAllocInfo();
+  const auto query = [&] {
+    XScreenSaverQueryInfo(display, DefaultRootWindow(display), info);
+    return info;
+  };
+
+  KeepScreenAwake(true);
+  // Idle for over twice the delay: the saver would have started by now.
+  EXPECT_TRUE(PumpUntil([&] { return query()->idle >= 2500; }, 30000));
+  EXPECT_NE(query()->state, ScreenSaverOn);
+  KeepScreenAwake(false);
+  EXPECT_TRUE(PumpUntil([&] { return query()->state == ScreenSaverOn; }, 30000));
+
+  XFree(info);
+  XForceScreenSaver(display, ScreenSaverReset);
+  XSetScreenSaver(display, timeout, interval, blanking, exposures);
+  XSync(display, False);
 }
 
 // Needs no X server.
