@@ -64,11 +64,13 @@ void AdvanceSequence() { context.sequence = detail::NextDisplaySequence(context.
 // Hardware sync is trusted only after three flips in a row last one refresh
 // period, give or take a millisecond; a driver that ignores the vertical
 // blank keeps the clock pacing. Three flips in a row that take under half a
-// period settle it at once, so a display without sync opens quickly; flips
-// that do neither (a driver that waits, but not for this rate) are given
-// up on after a dozen, not a second.
+// period settle it at once, so a display without sync opens quickly; but the
+// first flips of a new display may return at once while its queue of
+// frames fills, so they are no proof. Flips that do neither (a driver that
+// waits, but not for this rate) are given up on after a dozen, not a second.
 bool FlipsFollowRefresh(int hz) {
   constexpr int MOST_FLIPS = 12;
+  constexpr int FILLING_FLIPS = 3;
   const int period = 1000 / hz;
   const int start = ClockMillis();
   int matches = 0, quick = 0;
@@ -76,7 +78,7 @@ bool FlipsFollowRefresh(int hz) {
     const int before = ClockMillis();
     context.driver->Flip(1);
     const int took = MillisSince(before, ClockMillis());
-    quick = took < period / 2 ? quick + 1 : 0;
+    quick = took < period / 2 && flips >= FILLING_FLIPS ? quick + 1 : 0;
     if (quick == 3) return false;
     if (took - period >= -1 && took - period <= 1) {
       if (++matches == 3) return true;
