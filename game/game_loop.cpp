@@ -26,14 +26,14 @@
 
 namespace {
 
-std::atomic<bool> quitRequested{false};
+std::atomic<bool> terminated{false};  // by SIGTERM
 Ref<TPlayingSound> music;
 
 // The frame meter's names of the states.
 constexpr const char* STATE_LABELS[] = {"title",     "playing",  "dying", "rankcheck",
                                         "nameentry", "getready", "quit"};
 
-void OnTerminate(int) { quitRequested = true; }
+void OnTerminate(int) { terminated = true; }
 
 void TitleTick() {
   GameGlobals& g = Game();
@@ -57,7 +57,8 @@ void TitleTick() {
   }
 }
 
-void PlayingTick() {
+// suspended: the program lost the focus to another one since the last tick.
+void PlayingTick(bool suspended) {
   GameGlobals& g = Game();
   if (g.paused) {
     if (TakeKeyHits(KEY_P) || TakeKeyHits(KEY_SPACE)) {
@@ -73,7 +74,7 @@ void PlayingTick() {
   BonusStar().Update();
   if (TakeKeyHits(KEY_ESCAPE)) {
     g.state = RankCheck;
-  } else if (TakeKeyHits(KEY_P) || TakeKeyHits(KEY_LALT)) {
+  } else if (TakeKeyHits(KEY_P) || TakeKeyHits(KEY_LALT) || suspended) {
     g.paused = 1;
     ClearKeys();
   }
@@ -110,14 +111,16 @@ void StartUp() {
   GameGlobals& g = Game();
   RegisterEmbeddedFiles(GameFiles());
   ChooseDisplayDepth();
-  g.glAvailable = GLDrawDriver() ? 1 : 0;
-  g.dx7Available = DX7DrawDriver() ? 1 : 0;
+  g.openGL = GLDrawDriver();
+  g.directX7 = DX7DrawDriver();
+  g.glAvailable = g.openGL ? 1 : 0;
+  g.dx7Available = g.directX7 ? 1 : 0;
   ChooseGameFileFolder();
   ChooseDisplayDriver(GameFileToRead("config.ini"));
   g.backgroundImage = NewImage(800, 600, 1, -1);
   ReadScores(GameFileToRead("scores.dat"));
   SeedRandom(ChosenRandomSeed(ClockMillis()));
-  OpenGameDisplay(ChooseRefreshRate(75));
+  OpenChosenDisplay();
   LoadGameImages(0);
   g.sounds.number = Sound("incbin::sfx/number.wav", 0);
   g.sounds.bonus = Sound("incbin::sfx/bonus.wav", 0);
@@ -138,15 +141,25 @@ void SaveGameFiles() {
 
 }  // namespace
 
-void RequestQuit() { quitRequested = true; }
+void RequestQuit() { Game().quitRequested = true; }
+
+bool QuitRequested() {
+  GameGlobals& g = Game();
+  if (TakeQuitRequest() || terminated.exchange(false)) g.quitRequested = true;
+  return g.quitRequested;
+}
 
 void GameTick() {
+  // A notification, the Windows key or a click on another window takes the
+  // focus (a full-screen game is minimised): a game in play pauses as P
+  // pauses it, and one still getting ready comes out of it paused.
+  const bool suspended = TakeAppSuspensions() != 0;
   switch (Game().state) {
     case Title:
       TitleTick();
       break;
     case Playing:
-      PlayingTick();
+      PlayingTick(suspended);
       break;
     case Dying:
       DyingTick();
@@ -158,6 +171,7 @@ void GameTick() {
       NameEntryTick();
       break;
     case GetReady:
+      if (suspended) Game().paused = 1;
       GetReadyTick();
       break;
     default:
@@ -172,13 +186,20 @@ void RunFrameTicks() {
   g.ticksThisFrame = 0;
   g.frameClock = ClockMillis();
   // Closing the window ends the game as Escape on the title screen does.
-  if (TakeQuitRequest() || quitRequested) g.state = Quit;
+  if (QuitRequested()) g.state = Quit;
   while (g.state < Quit && MillisSince(g.nextTick, g.frameClock) >= 0) {
     GameTick();
     if (g.leaveTicks) break;
     g.nextTick = AddMillis(g.nextTick, TICK_MILLIS);
     if (++g.ticksThisFrame >= MAX_TICKS_PER_FRAME) break;
   }
+}
+
+void WaitWhileHidden() {
+  // Woken at once by the window's messages (the focus back, a key); else
+  // when a frame's worth of ticks is due, so the game's time keeps its pace.
+  const int due = AddMillis(Game().nextTick, (MAX_TICKS_PER_FRAME - 1) * TICK_MILLIS);
+  WaitEventsFor(MillisSince(ClockMillis(), due));
 }
 
 void EndFrame() {
@@ -201,9 +222,13 @@ void RunGame() {
   MarkFrameMeter("loop");
   while (Game().state < Quit) {
     RunFrameTicks();
-    DrawFrame();
-    // When the frame was shown, and in which state.
-    MarkFrameMeter(STATE_LABELS[Game().state]);
+    if (IsDisplayHidden()) {
+      WaitWhileHidden();
+    } else {
+      DrawFrame();
+      // When the frame was shown, and in which state.
+      MarkFrameMeter(STATE_LABELS[Game().state]);
+    }
     EndFrame();
   }
 }

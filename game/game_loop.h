@@ -14,6 +14,10 @@ void RunGame();
 void GameTick();
 // The ticks due at the frame's clock reading, as many as one frame may run.
 void RunFrameTicks();
+// While the display is hidden (minimised, or its surfaces lost) no frame is
+// drawn: this waits for the window's messages until the ticks of a frame
+// are due, instead.
+void WaitWhileHidden();
 // The end of a frame after it was drawn: the clock-wrap rule, a requested
 // driver switch and reaping finished sounds.
 void EndFrame();
@@ -21,3 +25,6 @@ void EndFrame();
 // A request to end the program as Escape on the title screen does (the
 // window closed, or SIGTERM).
 void RequestQuit();
+// Whether such a request came: RequestQuit, the window's close request or the
+// session ending. It stays for the main loop to act on.
+bool QuitRequested();

@@ -3,6 +3,7 @@
 // game does runs on the one thread of its main loop.
 
 #include "audio/audio_driver.h"
+#include "graphics/display/display.h"
 #include "graphics/draw2d/image.h"
 #include "system/polled_input.h"
 
@@ -49,6 +50,9 @@ struct GameGlobals {
   int displayDepth = 32;
   int glAvailable = 0;
   int dx7Available = 0;
+  // The drivers driverFlag chooses between: the OpenGL and DirectX 7 2D
+  // drivers, found at start; null where missing.
+  Ref<TDisplayDriver> openGL, directX7;
   int driverFlag = 0;
   int musicOn = 1;
   int paused = 0;
@@ -66,6 +70,8 @@ struct GameGlobals {
   bool switchRequested = false;
   // Leaves the current frame's tick loop at once (Escape on the title).
   bool leaveTicks = false;
+  // The program was asked to end (the window closed, SIGTERM).
+  bool quitRequested = false;
 
   GameImages images;
   Ref<TImage> backgroundImage;

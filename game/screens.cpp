@@ -2,6 +2,7 @@
 
 #include "game/bitmap_font.h"
 #include "game/frame_meter.h"
+#include "game/game_loop.h"
 #include "game/game_state.h"
 #include "game/hall_of_fame.h"
 #include "game/items.h"
@@ -37,8 +38,9 @@ void DrawCornerTexts() {
   DrawString(version, static_cast<float>(800 - MeasureTextWidth(version)), 584);
 }
 
-// A hit of Escape or Space; either skips the rest of the intro.
-bool Hit() { return TakeKeyHits(KEY_ESCAPE) || TakeKeyHits(KEY_SPACE); }
+// A hit of Escape or Space; either skips the rest of the intro, and so does
+// a request to quit, which the main loop then acts on.
+bool Hit() { return TakeKeyHits(KEY_ESCAPE) || TakeKeyHits(KEY_SPACE) || QuitRequested(); }
 
 // Waits for a hit or until the time has passed; true on a hit.
 bool WaitOrHit(int millis) {

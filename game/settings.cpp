@@ -1,19 +1,43 @@
 #include "game/settings.h"
 
+#include <cstdio>
+
 #include "game/game_files.h"
 #include "game/game_state.h"
 #include "game/screens.h"
 #include "graphics/display/graphics.h"
-#include "graphics/dx7/dx7_draw.h"
-#include "graphics/gl/gl_draw.h"
+#include "runtime/runtime_error.h"
 #include "system/system_driver.h"
 
 namespace {
 
 constexpr int MAX_RATES = 16;
 
-Ref<TDrawDriver> DriverFor(int flag) {
-  return flag != 0 ? Ref<TDrawDriver>(DX7DrawDriver()) : Ref<TDrawDriver>(GLDrawDriver());
+Ref<TDisplayDriver> DriverFor(int flag) { return flag != 0 ? Game().directX7 : Game().openGL; }
+
+const char* DriverName(int flag) { return flag != 0 ? "DirectX 7" : "OpenGL"; }
+
+int OtherDriver(int flag) { return flag == 0 ? 1 : 0; }
+
+// Selects the driver the flag names and opens the game's display on it, at
+// the rate chosen from the driver's modes or at 75 Hz. False, with the
+// reason, when it does not open; nothing of it is then left open.
+bool OpenOnDriver(int flag, bool chooseRate, String& failure) {
+  SelectDisplayDriver(DriverFor(flag), DF_BACKBUFFER);
+  try {
+    OpenGameDisplay(chooseRate ? ChooseRefreshRate(75) : 75);
+    return true;
+  } catch (const RuntimeError& error) {
+    CloseOpenedDisplay();
+    failure = error.Message();
+    return false;
+  }
+}
+
+void SayDriverFailed(int failed, const String& failure, int instead) {
+  std::fprintf(stderr, "zorp: %s could not open the display (%s); using %s\n", DriverName(failed),
+               failure.ToUtf8().c_str(), DriverName(instead));
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -23,13 +47,23 @@ void ChooseDisplayDriver(const String& path) {
   int flag = 0;
   if (ReadGameFile(path, [&flag](const Ref<TStream>& file) { flag = ReadDriverFlag(file); })) {
     g.driverFlag = flag;
-    if (const Ref<TDrawDriver> named = DriverFor(g.driverFlag)) {
+    if (const Ref<TDisplayDriver> named = DriverFor(g.driverFlag)) {
       SelectDisplayDriver(named, DF_BACKBUFFER);
       return;
     }
   }
   g.driverFlag = g.dx7Available ? 1 : 0;
   SelectDisplayDriver(DriverFor(g.driverFlag), DF_BACKBUFFER);
+}
+
+void OpenChosenDisplay() {
+  GameGlobals& g = Game();
+  String failure, ignored;
+  if (OpenOnDriver(g.driverFlag, true, failure)) return;
+  const int other = OtherDriver(g.driverFlag);
+  if (!DriverFor(other) || !OpenOnDriver(other, true, ignored)) throw RuntimeError(failure);
+  SayDriverFailed(g.driverFlag, failure, other);
+  g.driverFlag = other;
 }
 
 bool WriteSettings(const String& path) {
@@ -41,9 +75,16 @@ void SwitchDisplayDriver() {
   GameGlobals& g = Game();
   g.images = GameImages();
   CloseOpenedDisplay();
-  g.driverFlag = g.driverFlag == 0 ? 1 : 0;
-  SelectDisplayDriver(DriverFor(g.driverFlag), DF_BACKBUFFER);
-  OpenGameDisplay(75);
+  // A driver that fails gives the display back to the one that worked; the
+  // choice saved is always one that opened.
+  const int other = OtherDriver(g.driverFlag);
+  String failure;
+  if (OpenOnDriver(other, false, failure)) {
+    g.driverFlag = other;
+  } else {
+    SayDriverFailed(other, failure, g.driverFlag);
+    if (!OpenOnDriver(g.driverFlag, false, failure)) throw RuntimeError(failure);
+  }
   LoadGameImages(1);
 }
 

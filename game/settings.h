@@ -13,8 +13,14 @@
 void ChooseDisplayDriver(const String& path);
 // False when the file could not be written (said on standard error).
 bool WriteSettings(const String& path);
+// Opens the game's display on the chosen driver at the rate chosen from its
+// modes. When it does not open there, it is opened on the other driver,
+// which driverFlag then names (said in one line on standard error); the
+// first driver's error is raised when neither opens.
+void OpenChosenDisplay();
 // Closes the display, selects the other driver, opens the display again and
-// loads every image again.
+// loads every image again. When the other driver does not open, the display
+// opens again on the driver in use, which driverFlag still names.
 void SwitchDisplayDriver();
 // The highest rate not above preferred among those of up to 16 800 x 600
 // modes at the game's depth, else the lowest; preferred when there is none.

@@ -23,6 +23,7 @@ struct InputState {
   std::array<int, CHAR_RING> charQueue{};
   unsigned charGet = 0, charPut = 0;
   int suspended = 0;
+  int suspensions = 0;
   int quitRequested = 0;
   Ref<Object> attachedSource;
   bool attached = false;
@@ -93,6 +94,7 @@ Ref<Object> InputHook(int, const Ref<Object>& data, const Ref<Object>&) {
       ClearKeys();
       ClearMouse();
       input.suspended = event->id == EVENT_APPSUSPEND;
+      input.suspensions += input.suspended;
       break;
     case EVENT_APPTERMINATE:
       input.quitRequested = 1;
@@ -131,6 +133,13 @@ void DetachPolledInput() {
 int IsAppSuspended() {
   PumpEvents();
   return input.suspended;
+}
+
+int TakeAppSuspensions() {
+  PumpEvents();
+  const int suspensions = input.suspensions;
+  input.suspensions = 0;
+  return suspensions;
 }
 
 int TakeQuitRequest() {

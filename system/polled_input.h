@@ -48,6 +48,9 @@ void AttachPolledInput(Ref<Object> source);
 void DetachPolledInput();
 
 int IsAppSuspended();
+// How often the application was suspended (lost the focus to another one)
+// since the last call.
+int TakeAppSuspensions();
 // Whether the window was asked to close since the last call.
 int TakeQuitRequest();
 int TakeKeyHits(int key);

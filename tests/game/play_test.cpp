@@ -176,6 +176,7 @@ class Play : public testing::Test {
     }
     env.push_back("ZORP_AUDIO_DEVICE=null");
     env.push_back("XDG_DATA_HOME=" + dir_ / "data");
+    env.push_back("ZORP_FRAME_LOG=" + FrameLog());
     // Under AddressSanitizer: Mesa unloads its driver at exit, and what it
     // held then reads as leaked; the program's own leaks show in the other
     // tests.
@@ -334,6 +335,10 @@ class Play : public testing::Test {
         << "the game coming out of Get Ready paused";
     return game;
   }
+
+  // The program's log of the frames it showed (game/frame_meter.h), written
+  // as it ends.
+  std::string FrameLog() const { return dir_ / "frames.log"; }
 
   TempDir dir_;
   Display* display_ = nullptr;
@@ -897,21 +902,72 @@ TEST(PlayOptions, TheSeedIsAnIntegerOrRefused) {
   }
 }
 
-// Ending the session: SIGTERM on Linux; on Windows every window is told
-// (WM_ENDSESSION), which wineboot does as Windows does at log-off.
-TEST_P(PlayEachBuild, ClosingTheSessionSavesTheHallOfFame) {
-  Start(1, GetParam());
-  ASSERT_NO_FATAL_FAILURE(SkipIntro());
-  if (GetParam() == Build::Windows) {
-    ASSERT_EQ(std::system("wine wineboot --end-session"), 0);
-  } else {
-    kill(pid_, SIGTERM);
+// Frames flipped during the intro, by the program's frame log.
+int IntroFlips(const std::string& log) {
+  std::istringstream lines(ReadFileBytes(log));
+  int flips = -1;  // before the intro
+  for (std::string label, rest; lines >> label && std::getline(lines, rest);) {
+    if (label == "intro") flips = 0;
+    if (label == "loaded") return flips;
+    if (label == "flip" && flips >= 0) ++flips;
   }
+  return flips;
+}
+
+// Ending the session: SIGTERM on Linux; on Windows every window is told
+// (WM_ENDSESSION), which wineboot does as Windows does at log-off. On the
+// title, or already during the intro, whose cross-fades then never start.
+TEST_P(PlayEachBuild, ClosingTheSessionSavesTheHallOfFame) {
+  for (const bool intro : {true, false}) {
+    SCOPED_TRACE(intro ? "during the intro" : "on the title");
+    Start(1, GetParam());
+    if (intro) {
+      ASSERT_TRUE(WaitFor(LoadingShown));
+    } else {
+      ASSERT_NO_FATAL_FAILURE(SkipIntro());
+    }
+    if (GetParam() == Build::Windows) {
+      ASSERT_EQ(std::system("wine wineboot --end-session"), 0);
+    } else {
+      kill(pid_, SIGTERM);
+    }
+    EXPECT_EQ(Exit(), 0);
+    std::vector<Rank> defaults;
+    for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
+    EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "scores.dat")), ScoresFile(defaults));
+    EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "config.ini")), DriverFile(GetParam()));
+    if (intro) {
+      EXPECT_EQ(IntroFlips(FrameLog()), 0) << "the intro went on";
+    }
+    std::filesystem::remove(FrameLog());
+  }
+}
+
+// Another window takes the keyboard's focus during a game: the game pauses
+// as P pauses it, and P carries on once the focus is back.
+TEST_F(Play, LosingTheFocusPausesTheGame) {
+  Start(1);
+  ASSERT_NO_FATAL_FAILURE(SkipIntro());
+  const Window game = ZorpWindow(display_);
+  ASSERT_NE(game, 0u);
+  Tap(XK_space);
+  ASSERT_TRUE(WaitFor([](const ScreenImage& s) { return !TitleShown(s); })) << "a game";
+  const Window other =
+      XCreateSimpleWindow(display_, DefaultRootWindow(display_), 799, 599, 1, 1, 0, 0, 0);
+  XMapWindow(display_, other);
+  XSync(display_, False);
+  XSetInputFocus(display_, other, RevertToPointerRoot, CurrentTime);
+  XFlush(display_);
+  EXPECT_TRUE(WaitFor(PausedShown)) << "PAUSED";
+  XSetInputFocus(display_, game, RevertToPointerRoot, CurrentTime);
+  XDestroyWindow(display_, other);
+  XSync(display_, False);
+  Tap(XK_p);
+  EXPECT_TRUE(WaitFor([](const ScreenImage& s) { return !PausedShown(s); })) << "PAUSED goes";
+  Tap(XK_Escape);
+  ASSERT_TRUE(WaitFor(TitleShown));
+  Tap(XK_Escape);
   EXPECT_EQ(Exit(), 0);
-  std::vector<Rank> defaults;
-  for (int i = 0; i < 10; ++i) defaults.push_back({500000 - 50000 * i, "QUILLMOOR SOFTWARE"});
-  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "scores.dat")), ScoresFile(defaults));
-  EXPECT_EQ(ReadFileBytes(GameFile(GetParam(), "config.ini")), DriverFile(GetParam()));
 }
 
 }  // namespace
