@@ -288,6 +288,21 @@ TEST_F(GLDisplayTest, FullScreenWindowCoversTheScreenAndTakesTheFocus) {
   Screenshot shot(x, DefaultRootWindow(x), screenWidth, screenHeight);
   ASSERT_TRUE(shot.Valid());
   ExpectQuadrants(shot, 0, 0, 1.0, screenWidth, screenHeight);
+
+  // Iconified (unmapped, as a window manager does it), the display is hidden
+  // until it is shown again.
+  const auto hiddenBecomes = [&](bool hidden) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (d->IsHidden() != hidden && std::chrono::steady_clock::now() < deadline) {
+      WaitEventsFor(10);
+    }
+    return d->IsHidden() == hidden;
+  };
+  EXPECT_FALSE(d->IsHidden());
+  XUnmapWindow(x, window);
+  EXPECT_TRUE(hiddenBecomes(true));
+  XMapWindow(x, window);
+  EXPECT_TRUE(hiddenBecomes(false));
 }
 
 TEST_F(GLDisplayTest, DesktopWindowIsAFixedWindowAt32With800x600ClientArea) {
