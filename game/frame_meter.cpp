@@ -33,6 +33,8 @@ Ref<Object> OnFlip(int, const Ref<Object>& data, const Ref<Object>&) {
 void WriteLog() {
   std::FILE* file = std::fopen(path.c_str(), "w");
   if (!file) return;
+  std::fprintf(file, "start %.3f 0\n",
+               std::chrono::duration<double, std::milli>(start.time_since_epoch()).count());
   for (const entry& e : *entries) std::fprintf(file, "%s %.3f %.3f\n", e.label, e.wallMs, e.cpuMs);
   std::fclose(file);
 }

@@ -107,6 +107,13 @@ Ref<TSound> Sound(const char* url, int flags) {
   return sound;
 }
 
+// The hall of fame and the driver choice are saved as the program ends: after
+// the loop, after a run-time error, and when the session ends under it.
+void SaveGameFiles() {
+  WriteScores(GameFileToWrite("scores.dat"));
+  WriteSettings(GameFileToWrite("config.ini"));
+}
+
 void StartUp() {
   GameGlobals& g = Game();
   RegisterEmbeddedFiles(GameFiles());
@@ -119,6 +126,9 @@ void StartUp() {
   ChooseDisplayDriver(GameFileToRead("config.ini"));
   g.backgroundImage = NewImage(800, 600, 1, -1);
   ReadScores(GameFileToRead("scores.dat"));
+  // From here on the files are saved however the program ends (the session
+  // may end during the intro).
+  AddExitAction(SaveGameFiles);
   SeedRandom(ChosenRandomSeed(ClockMillis()));
   OpenChosenDisplay();
   LoadGameImages(0);
@@ -130,13 +140,6 @@ void StartUp() {
   ClearKeys();
   music = TPlayingSound::Play(g.sounds.music, 1.0f, 0);
   g.frameClock = g.nextTick = ClockMillis();
-}
-
-// The hall of fame and the driver choice are saved as the program ends: after
-// the loop, after a run-time error, and when the session ends under it.
-void SaveGameFiles() {
-  WriteScores(GameFileToWrite("scores.dat"));
-  WriteSettings(GameFileToWrite("config.ini"));
 }
 
 }  // namespace
@@ -218,7 +221,6 @@ void RunGame() {
   if (!FirstStart(started)) return;
   std::signal(SIGTERM, OnTerminate);
   StartUp();
-  AddExitAction(SaveGameFiles);
   MarkFrameMeter("loop");
   while (Game().state < Quit) {
     RunFrameTicks();
