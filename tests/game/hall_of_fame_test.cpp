@@ -145,6 +145,8 @@ TEST_F(HallOfFameTest, TheScoresFileRoundTripsAndShortFilesReadAsEmpty) {
 TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
   TempDir dir;
   const std::string path = dir / "config.ini";
+  const Ref<TDrawDriver> directX = DX7DrawDriver();
+  Game().openGL = GLDrawDriver();
   Game().glAvailable = 1;
   Game().dx7Available = 0;
   ChooseDisplayDriver(String::FromBytes(path));
@@ -153,7 +155,7 @@ TEST_F(HallOfFameTest, TheSettingsFileHoldsTheDriverFlag) {
   EXPECT_EQ(ReadFileBytes(path), std::string("\0\0\0\0", 4));
 
   // DirectX named: chosen where the build has it (Windows), else OpenGL.
-  const Ref<TDrawDriver> directX = DX7DrawDriver();
+  Game().directX7 = directX;
   WriteFileBytes(path, std::string("\1\0\0\0", 4));
   ChooseDisplayDriver(String::FromBytes(path));
   EXPECT_EQ(Game().driverFlag, directX ? 1 : 0);
