@@ -2,10 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "stream/bank_stream.h"
+#include "stream/file_stream.h"
 #include "stream/file_system.h"
 
 namespace {
@@ -17,19 +18,6 @@ bool FolderIsWritable(const String& folder) {
   const bool writable = CreateFile(probe) == 1;
   DeleteFile(probe);
   return writable;
-}
-
-String UserDataFolder() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-    return String::FromBytes(xdg) + String("/zorp");
-  }
-  if (const char* home = std::getenv("HOME"); home && *home) {
-    return String::FromBytes(home) + String("/.local/share/zorp");
-  }
-  if (const char* appData = std::getenv("APPDATA"); appData && *appData) {
-    return String::FromBytes(appData) + String("/zorp");
-  }
-  return String();
 }
 
 // Notes a read that gives nothing before the end of the data: ReadLine takes
@@ -49,8 +37,10 @@ class TWatchedStream : public TFilterStream {
 int LastError() { return errno != 0 ? errno : EIO; }
 
 bool SaveFailed(const String& path, int error) {
-  std::fprintf(stderr, "zorp: could not save %s: %s\n", AbsolutePath(path).ToBytes().c_str(),
-               std::strerror(error));
+  // As the system names the file: the bytes on POSIX systems, UTF-8 on Windows.
+  std::string shown;
+  NativePath(AbsolutePath(path), shown);
+  std::fprintf(stderr, "zorp: could not save %s: %s\n", shown.c_str(), std::strerror(error));
   std::fflush(stderr);
   return false;
 }
@@ -76,8 +66,10 @@ int WriteAndClose(const Ref<TStream>& file, const Ref<TBank>& bytes) {
 void ChooseGameFileFolder() {
   dataFolder = String();
   if (FolderIsWritable(String("."))) return;
-  const String folder = UserDataFolder();
-  if (!folder.IsEmpty() && CreateDirectory(folder, true) == 1) dataFolder = folder;
+  const String users = UserDataDirectory();
+  if (users.IsEmpty()) return;
+  const String folder = users + String("/zorp");
+  if (CreateDirectory(folder, true) == 1) dataFolder = folder;
 }
 
 String GameFileToRead(const char* name) {

@@ -4,8 +4,9 @@
 //
 // They live beside the program. When the program's folder cannot be written
 // (an installed game), they live in the user's data folder instead
-// ($XDG_DATA_HOME/zorp, else ~/.local/share/zorp) and are read from there
-// when present there.
+// (UserDataDirectory()/zorp: %APPDATA%\zorp on Windows, $XDG_DATA_HOME/zorp,
+// else ~/.local/share/zorp, elsewhere) and are read from there when present
+// there.
 
 #include <functional>
 

@@ -6,6 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "stream/platform_file_system.h"
+#include "stream/utf8.h"
+
 namespace {
 
 // The block ReadLine reads ahead.
@@ -34,7 +37,7 @@ Ref<TFileStream> TFileStream::Open(const String& path, bool readable, bool write
     errno = EINVAL;
     return nullptr;
   }
-  FILE* file = std::fopen(native.c_str(), modeText);
+  FILE* file = detail::OpenCFile(native, modeText);
   if (!file) return nullptr;
   if (IsDirectory(file)) {
     std::fclose(file);
@@ -149,6 +152,19 @@ int TFileStream::Write(const void* buf, int count) {
 }
 
 bool NativePath(const String& path, std::string& native) {
-  native = path.ToBytes();
+  const std::u16string& chars = path.Chars();
+  if (detail::NATIVE_PATH_ENCODING == detail::PathEncoding::UTF8) {
+    native = detail::Utf8Of(chars);
+  } else {
+    native = path.ToBytes();
+    if (std::any_of(chars.begin(), chars.end(), [](char16_t c) { return c > 0xFF; })) return false;
+  }
   return native.find('\0') == std::string::npos;
+}
+
+String PathFromNative(std::string_view native) {
+  if (detail::NATIVE_PATH_ENCODING == detail::PathEncoding::UTF8) {
+    return String(detail::Utf16Of(native));
+  }
+  return String::FromBytes(native);
 }

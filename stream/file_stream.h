@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "stream/stream.h"
 
@@ -54,6 +55,12 @@ class TFileStream : public TStream {
   int aheadEnd_ = 0;
 };
 
-// The C runtime's bytes for path, one a character. False when a character's
-// low byte is 0: it would cut the path short and name another entry.
+// The form in which the platform layer takes path: on POSIX systems its
+// bytes, one a character; on Windows UTF-8 of its 16-bit units. False when a
+// character has no place in that form (above 255 where names are bytes) or is
+// 0: the path would name another entry. native is filled even then, for
+// showing the path.
 bool NativePath(const String& path, std::string& native);
+// A path or name the platform layer gave back, as the String NativePath makes
+// that form of; every name the system can hold comes back as it is.
+String PathFromNative(std::string_view native);

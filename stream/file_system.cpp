@@ -1,12 +1,7 @@
 #include "stream/file_system.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -17,18 +12,6 @@
 #include "stream/file_stream.h"
 #include "stream/platform_file_system.h"
 #include "stream/text_stream.h"
-
-namespace detail {
-
-struct Listing {
-  explicit Listing(DIR* dir) : dir(dir) {}
-  Listing(const Listing&) = delete;
-  Listing& operator=(const Listing&) = delete;
-  ~Listing() { closedir(dir); }
-  DIR* dir;
-};
-
-}  // namespace detail
 
 namespace {
 
@@ -47,6 +30,13 @@ bool IsDriveRoot(const String& path) {
 String Normalized(String path, bool stripTrailingSlash) {
   NormalizePath(path, stripTrailingSlash);
   return path;
+}
+
+// The length of a normalised path's root: 1 for "/", 3 for a drive's such
+// as "C:/", 0 for a relative path.
+int RootLength(const String& path) {
+  if (path.StartsWith("/")) return 1;
+  return path.Length() >= 3 && path[1] == ':' && path[2] == '/' ? 3 : 0;
 }
 
 // The helpers below take paths as they stand, already normalised: a name read
@@ -71,12 +61,12 @@ bool IsLink(const String& path) {
 
 void RemoveEntry(const String& path) {
   std::string native;
-  if (NativePath(path, native)) unlink(native.c_str());
+  if (NativePath(path, native)) detail::RemoveFile(native);
 }
 
 void RemoveDir(const String& path) {
   std::string native;
-  if (NativePath(path, native)) rmdir(native.c_str());
+  if (NativePath(path, native)) detail::RemoveDir(native);
 }
 
 bool MakeDir(const String& path) {
@@ -89,14 +79,12 @@ using ListingPtr = std::unique_ptr<detail::Listing>;
 
 ListingPtr OpenListing(const String& path) {
   std::string native;
-  if (!NativePath(path, native)) return nullptr;
-  DIR* dir = opendir(native.c_str());
-  return dir ? std::make_unique<detail::Listing>(dir) : nullptr;
+  return NativePath(path, native) ? detail::OpenListing(native) : nullptr;
 }
 
 String NextName(detail::Listing& listing) {
-  const dirent* entry = readdir(listing.dir);
-  return entry ? String::FromBytes(entry->d_name) : String();
+  std::string name;
+  return listing.Next(name) ? PathFromNative(name) : String();
 }
 
 void DeleteContents(detail::Listing& listing, const String& path) {
@@ -170,14 +158,8 @@ String StripTrailingSlash(const String& path) {
 String AbsolutePath(const String& path) {
   if (path.IsEmpty() || path == ".") return CurrentDirectory();
   const String normal = Normalized(path, false);
-  String root, rest = normal;
-  if (normal.StartsWith("/")) {
-    root = "/";
-    rest = normal.From(1);
-  } else if (normal.Length() >= 3 && normal[1] == ':' && normal[2] == '/') {
-    root = normal.Left(3);
-    rest = normal.From(3);
-  }
+  const int rootLength = RootLength(normal);
+  String root = normal.Left(rootLength), rest = normal.From(rootLength);
   if (root.IsEmpty()) {
     root = CurrentDirectory();
     // Without a working directory a relative path cannot be made absolute.
@@ -256,8 +238,8 @@ int CreateFile(const String& path) {
   const String normal = Normalized(path, false);
   std::string native;
   if (!NativePath(normal, native)) return 0;
-  unlink(native.c_str());
-  if (FILE* file = std::fopen(native.c_str(), "wb")) std::fclose(file);
+  detail::RemoveFile(native);
+  if (FILE* file = detail::OpenCFile(native, "wb")) std::fclose(file);
   return TypeOf(normal) == FILETYPE_FILE ? 1 : 0;
 }
 
@@ -308,23 +290,30 @@ int DeleteDirectory(const String& path, bool recurse) {
 }
 
 String CurrentDirectory() {
-  std::string buffer(1024, '\0');
-  while (!getcwd(buffer.data(), static_cast<int>(buffer.size()))) {
-    if (errno != ERANGE) return String();
-    buffer.resize(buffer.size() * 2);
-  }
-  return Normalized(String::FromBytes(buffer.c_str()), false);
+  std::string native;
+  if (!detail::WorkingDirectory(native)) return String();
+  return Normalized(PathFromNative(native), false);
 }
 
 int ChangeDirectory(const String& path) {
   std::string native;
   if (!NativePath(Normalized(path, true), native)) return 0;
-  return chdir(native.c_str()) == 0 ? 1 : 0;
+  return detail::ChangeWorkingDirectory(native) ? 1 : 0;
 }
 
 String ProgramFile() {
   const std::string path = detail::ProgramFilePath();
-  return path.empty() ? String() : Normalized(String::FromBytes(path), false);
+  return path.empty() ? String() : Normalized(PathFromNative(path), false);
+}
+
+String UserDataDirectory() {
+  for (const detail::DataFolderSource& source : detail::UserDataFolderSources()) {
+    std::string native;
+    if (!detail::EnvironmentPath(source.variable, native)) continue;
+    const String folder = Normalized(PathFromNative(native), true);
+    if (RootLength(folder) > 0) return folder + String(source.below);
+  }
+  return String();
 }
 
 namespace {

@@ -88,11 +88,15 @@ String LaunchDirectory();
 // Remembers the launch directory and makes the program's folder current.
 // 1 on success.
 int EnterProgramFolder();
+// The folder where programs keep the user's data: %APPDATA% on Windows;
+// elsewhere $XDG_DATA_HOME, else ~/.local/share. A variable that is not an
+// absolute path counts as unset; the empty string when none is.
+String UserDataDirectory();
 
 // An open directory listing. It closes at CloseDirectory, or when the last
 // reference goes.
 namespace detail {
-struct Listing;
+class Listing;
 }
 class TDirectory : public Object {
  public:

@@ -68,3 +68,16 @@ TEST(PosixFileSystem, FindsTheNameAsItIsWrittenOnDisk) {
   EXPECT_EQ(FileType(S(dir / "gfx/big/grass.png")), FILETYPE_NONE);
   EXPECT_EQ(FindCasedPath(S(dir / "gfx/BIG/grass.png")), S(dir / "Gfx/Big/Grass.PNG"));
 }
+
+// Names are bytes here: a character beyond one byte has no place in a name,
+// and its low byte alone would name another file ("Ł" is 0x141: "A").
+TEST(PosixFileSystem, ACharacterBeyondAByteNamesNothing) {
+  TempDir dir;
+  Write(dir / "Aukasz", "kept");
+  const String path = S(dir.path()) + u"/Łukasz";
+  EXPECT_EQ(FileType(path), FILETYPE_NONE);
+  EXPECT_FALSE(OpenFileForReading(path));
+  EXPECT_EQ(CreateFile(path), 0);
+  EXPECT_EQ(DeleteFile(path), 1);
+  EXPECT_EQ(ReadFileBytes(dir / "Aukasz"), "kept");
+}

@@ -1,7 +1,8 @@
 // The file system on Windows: paths with drive letters and "\", the
 // read-only bit as the only permission, names that match whatever their
-// letter case, and renaming over a file that is there (the C runtime's rename
-// refuses that, yet every save of the game does it).
+// letter case, renaming over a file that is there (the C runtime's rename
+// refuses that, yet every save of the game does it), and names of any letters
+// and length.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,10 +10,20 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "stream/file_system.h"
 #include "stream/load_save.h"
 #include "tests/support/temp_dir.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// The file system's own names, not the system's ANSI-or-wide macros.
+#undef CreateDirectory
+#undef DeleteFile
+#undef LoadString
 
 namespace fs = std::filesystem;
 
@@ -121,4 +132,120 @@ TEST(WindowsFileSystem, NamesMatchWhateverTheirCase) {
   const String asked = S(dir / "gfx/BIG/grass.png");
   EXPECT_EQ(FileType(asked), FILETYPE_FILE);
   EXPECT_EQ(FindCasedPath(asked), asked);
+}
+
+namespace {
+
+std::wstring Wide(const String& s) { return std::wstring(s.Chars().begin(), s.Chars().end()); }
+
+// An absolute path as the wide calls take it past any limit of length: what
+// is checked or made with it does not go through the file system under test.
+std::wstring AsWritten(const String& path) {
+  std::wstring wide = L"\\\\?\\" + Wide(path);
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return wide;
+}
+
+bool ExistsAsWritten(const String& path) {
+  return GetFileAttributesW(AsWritten(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// An environment variable set for one test, and put back after it.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard(const wchar_t* name, const String& value) : name_(name) {
+    wchar_t old[32768];
+    const DWORD length = GetEnvironmentVariableW(name, old, 32768);
+    if (length > 0 && length < 32768) old_ = std::wstring(old, length);
+    SetEnvironmentVariableW(name, Wide(value).c_str());
+  }
+  ~EnvironmentGuard() { SetEnvironmentVariableW(name_, old_ ? old_->c_str() : nullptr); }
+
+ private:
+  const wchar_t* name_;
+  std::optional<std::wstring> old_;
+};
+
+// The game's save: a temporary file beside path, renamed over the old one.
+bool SaveSafely(const String& path, const char* text) {
+  const Ref<TStream> out = OpenFileForWriting(path + ".tmp");
+  if (!out) return false;
+  out->WriteString(text);
+  return out->Close() == 0 && RenameFile(path + ".tmp", path) == 1;
+}
+
+}  // namespace
+
+// Under the ANSI calls these names lost their letters (C:/users/Lukasz) and
+// the long one failed: every step now keeps every unit of every name.
+TEST(WindowsFileSystem, NamesOutsideTheAnsiCodePageAndPastTheLengthLimitKeepEveryCharacter) {
+  StartFileSystem();
+  // The data folder comes from APPDATA, whatever HOME says.
+  const EnvironmentGuard appData(L"APPDATA", u"C:\\users\\Łukasz\\AppData\\Roaming");
+  const EnvironmentGuard home(L"HOME", "C:\\home");
+  ASSERT_EQ(UserDataDirectory(), u"C:/users/Łukasz/AppData/Roaming");
+  const String game = u"C:/Gry/Łódź ゲーム";
+  // Past 260 units, with a character beyond 16 bits (a surrogate pair).
+  String deep = game;
+  for (int level = 1; deep.Length() < 300; ++level)
+    deep += u"/Zapisane gry 🎮, セーブデータ i wyniki graczy, " + String::FromInt(level);
+
+  for (const String& folder : {UserDataDirectory() + "/zorp", game, deep}) {
+    SCOPED_TRACE(folder.ToUtf8());
+    const String file = folder + "/scores.dat";
+    ASSERT_EQ(CreateDirectory(folder, true), 1);
+    EXPECT_TRUE(SaveSafely(file, "first"));
+    EXPECT_TRUE(SaveSafely(file, "second")) << "renamed over the first";
+    EXPECT_TRUE(ExistsAsWritten(file));
+    EXPECT_EQ(ListDirectory(folder, true), std::vector<String>{"scores.dat"});
+    const std::vector<String> beside = ListDirectory(ParentDirectory(folder), true);
+    EXPECT_NE(std::find(beside.begin(), beside.end(), StripDirectory(folder)), beside.end());
+    EXPECT_EQ(LoadString(file), "second");
+  }
+  EXPECT_FALSE(ExistsAsWritten("C:/users/Lukasz"));
+  EXPECT_EQ(DeleteDirectory(u"C:/users/Łukasz", true), 1);
+  EXPECT_EQ(DeleteDirectory("C:/Gry", true), 1);
+}
+
+// A copy of this program in a folder named outside the ANSI code page,
+// started from another folder, must find its folder and keep its files
+// there: under the ANSI calls it wrote them into the folder it was started
+// from. (No program starts from a path past 260 units: CreateProcessW refuses
+// it, on Windows and under Wine alike.)
+TEST(WindowsFileSystem, AProgramStartedFromAnotherFolderFindsItsOwn) {
+  TempDir dir;
+  const String launch = String::FromBytes(dir.path()), folder = launch + u"/Łódź ゲーム";
+  wchar_t self[32768];
+  ASSERT_GT(GetModuleFileNameW(nullptr, self, 32768), 0u);
+  const std::wstring program = AsWritten(folder + "/stream_tests.exe");
+  ASSERT_TRUE(CreateDirectoryW(AsWritten(folder).c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(self, program.c_str(), FALSE));
+
+  const EnvironmentGuard mark(L"ZORP_TEST_CHILD", "1");
+  std::wstring command =
+      L"\"" + program + L"\" --gtest_filter=WindowsFileSystem.ChildEntersItsOwnFolder";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             Wide(launch).c_str(), &startup, &child));
+  // Generous: Wine starts a program slowly on a busy machine.
+  if (WaitForSingleObject(child.hProcess, 120000) != WAIT_OBJECT_0) {
+    TerminateProcess(child.hProcess, 2);
+    WaitForSingleObject(child.hProcess, INFINITE);
+  }
+  DWORD status = 2;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  EXPECT_EQ(status, 0u) << "2: it did not end";
+  EXPECT_TRUE(ExistsAsWritten(folder + "/scores.dat"));
+  EXPECT_FALSE(ExistsAsWritten(launch + "/scores.dat"));
+}
+
+// The program the test above starts; on its own it has nothing to do.
+TEST(WindowsFileSystem, ChildEntersItsOwnFolder) {
+  if (!GetEnvironmentVariableW(L"ZORP_TEST_CHILD", nullptr, 0)) GTEST_SKIP() << "Runs as a child";
+  ASSERT_EQ(EnterProgramFolder(), 1);
+  EXPECT_TRUE(SaveSafely("scores.dat", "saved"));
 }
