@@ -1,8 +1,9 @@
 // Plays the game's music in a loop on the platform's output device for the
-// given number of seconds: what scripts/measure-sound captures and counts
-// the silences of.
+// given number of seconds, then says how the refill went: what
+// scripts/measure-sound captures and counts the silences of.
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -20,10 +21,13 @@ int main(int argc, char** argv) {
     RegisterEmbeddedFiles(MusicFiles());
     StartOggLoader();
     StartMixerAudio();
-    if (!MixDevice()) return 1;
+    const audiodevice* device = MixDevice();
+    if (!device) return 1;
     const Ref<TSound> music = LoadSound("incbin::music/son.ogg", 1);
     if (!music || !PlaySound(music, nullptr)) return 1;
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    std::printf("late refills %d, reopened %d times\n", device->lateRefills.load(),
+                device->reopens.load());
     return 0;
   });
 }
