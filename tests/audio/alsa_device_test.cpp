@@ -291,7 +291,6 @@ TEST(AlsaDevice, RecoversAnUnderrunAndOpensALostDeviceAgain) {
   EXPECT_EQ(device.reopens, 1);
   const Ref<TChannel> once = PlaySound(LoadSound(Sine(4410, 44100, 440, 0.5), 0), nullptr);
   EXPECT_TRUE(WaitUntilStopped(once)) << "the opened device mixes on";
-  EXPECT_EQ(device.lateRefills, 1);
 
   MixShutdown();
   SetAudioDriver(New<TAudioDriver>());

@@ -172,11 +172,6 @@ TEST_F(WinmmDevice, ALateTickCostsSilenceAsLongAsTheStallAndNoRestart) {
   EXPECT_EQ(device->writePosition, 38u * MIX_FRAGMENT);
   EXPECT_TRUE(silent(26u * MIX_FRAGMENT, 32u * MIX_FRAGMENT));
   EXPECT_EQ(FragmentAt(32 * MIX_FRAGMENT)[0], last + 1) << "on from where the sound was";
-
-  // Back in time: no more late refills.
-  Play(10, FRAGMENT_BYTES);
-  EXPECT_EQ(device->lateRefills, 1);
-  EXPECT_EQ(port->calls, "");
   MixReleaseBuffer(sound);
 }
 
@@ -219,8 +214,7 @@ TEST_F(WinmmDevice, ALostOutputIsOpenedAgainAtMostOnceASecond) {
     EXPECT_EQ(device->writePosition, 6u * MIX_FRAGMENT) << loss.what;
     EXPECT_EQ(FragmentAt(0)[0], 700) << loss.what << ": the voice plays on";
     Play(20, FRAGMENT_BYTES);
-    EXPECT_EQ(device->writePosition, 26u * MIX_FRAGMENT) << loss.what;
-    EXPECT_EQ(device->lateRefills, 0) << loss.what;
+    EXPECT_EQ(device->lateRefills, 0) << loss.what << ": the new output counts from 0";
   }
 
   // Reads that fail for a while and then work again lose nothing.
