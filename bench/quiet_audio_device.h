@@ -21,6 +21,5 @@ class quietdevice final : public audiodevice {
   position PlayPosition(uint64_t&) override { return position::unknown; }
   int16_t* NextFragment() override { return nullptr; }
   bool WriteFragment() override { return false; }
-  uint64_t StopAfterUnderrun() override { return 0; }
-  void RestartAfterUnderrun() override {}
+  bool Reopen() override { return false; }
 };

@@ -28,22 +28,41 @@ void audiodevice::StopRefills() {
 }
 
 void audiodevice::Refill() {
-  if (restartCountdown != 0) {
-    if (--restartCountdown != 0) return;
-    RestartAfterUnderrun();
-  }
-
   uint64_t play = 0;
-  const position where = PlayPosition(play);
-  if (where == position::unknown) return;
-  const uint64_t frag = static_cast<uint64_t>(fragment);
-  if (where == position::underrun || (play != 0 && play + 2 * frag > writePosition)) {
-    restartCountdown = RESTART_TICKS;
-    if (lead < MAX_LEAD) lead += 2;
-    writePosition = StopAfterUnderrun();
-    return;
+  switch (PlayPosition(play)) {
+    case position::unknown:
+      return;
+    case position::lost:
+      // Unsigned difference: right across the wrap of the clock.
+      if (mix->clock() - openedAt_ < REOPEN_INTERVAL_MS) return;
+      Opened();
+      reopens.fetch_add(1, std::memory_order_relaxed);
+      Reopen();
+      return;
+    case position::restarted:
+      writePosition = 0;
+      MoreLead();
+      break;
+    case position::known:
+      if (play != 0 && play + SAFE_FRAGMENTS * static_cast<uint64_t>(fragment) > writePosition) {
+        MoreLead();
+        // The first whole fragment far enough ahead of the play position.
+        const uint64_t frag = static_cast<uint64_t>(fragment);
+        const uint64_t from = (play + SAFE_FRAGMENTS * frag + frag - 1) / frag * frag;
+        writePosition = LateWritePosition(from);
+      }
+      break;
   }
+  Fill(play);
+}
 
+void audiodevice::MoreLead() {
+  lateRefills.fetch_add(1, std::memory_order_relaxed);
+  if (lead < MAX_LEAD) lead += 2;
+}
+
+void audiodevice::Fill(uint64_t play) {
+  const uint64_t frag = static_cast<uint64_t>(fragment);
   while (writePosition < play + frag * static_cast<uint64_t>(lead)) {
     MixPass(*mix, NextFragment());
     if (!WriteFragment()) break;

@@ -1,14 +1,19 @@
 // The ALSA output device for real: the file plugin captures what the refill
 // thread writes, and the null plugin takes the output of the stress test.
 
+#include "audio/mixer/alsa/alsa_device.h"
+
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <string>
@@ -236,6 +241,60 @@ TEST(AlsaDevice, WithoutADeviceTheSilentDriverStays) {
   ASSERT_TRUE(channel);
   EXPECT_EQ(IsChannelPlaying(channel), 0);
   EXPECT_TRUE(NewChannel());
+}
+
+// Delay reads fail on cue, once each; all else is ALSA's null device.
+std::atomic<int> failWith{0};
+std::atomic<int> delayReads{0};
+alsadelay realDelay = nullptr;
+int ScriptedDelay(snd_pcm_t* pcm, snd_pcm_sframes_t* delay) {
+  delayReads.fetch_add(1);
+  const int error = failWith.exchange(0);
+  return error != 0 ? error : realDelay(pcm, delay);
+}
+std::atomic<uint32_t> millis{0};
+uint32_t Millis() { return millis.load(); }
+
+bool WaitFor(const std::function<bool()>& condition) {
+  const Clock::time_point limit = Clock::now() + std::chrono::seconds(10);
+  while (!condition() && Clock::now() < limit) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return condition();
+}
+
+// A device that ran dry is made ready and refilled at once; one that
+// snd_pcm_recover cannot mend is opened again by its name, at most once a
+// second by the mixer's clock, and the sounds being mixed play on.
+TEST(AlsaDevice, RecoversAnUnderrunAndOpensALostDeviceAgain) {
+  setenv("ZORP_AUDIO_DEVICE", "null", 1);
+  realDelay = SetAlsaDelay(ScriptedDelay);
+  std::unique_ptr<audiodevice> made = NewPlatformAudioDevice();
+  made->mix->clock = Millis;
+  const audiodevice& device = *made;
+  ASSERT_EQ(MixOpenDevice(std::move(made)), 0);
+  SetAudioDriver(New<TMixerAudioDriver>());
+  // Returns once the tick after the failing one has read the delay.
+  auto failOnce = [](int error) {
+    const int reads = delayReads.load();
+    failWith = error;
+    return WaitFor([reads] { return failWith.load() == 0 && delayReads.load() > reads + 1; });
+  };
+
+  ASSERT_TRUE(failOnce(-EPIPE));
+  EXPECT_EQ(device.lateRefills, 1);
+  EXPECT_EQ(device.reopens, 0);
+  ASSERT_TRUE(failOnce(-ENODEV));
+  EXPECT_EQ(device.reopens, 0) << "not within a second of the last opening";
+  millis = audiodevice::REOPEN_INTERVAL_MS;
+  ASSERT_TRUE(failOnce(-ENODEV));
+  EXPECT_EQ(device.reopens, 1);
+  const Ref<TChannel> once = PlaySound(LoadSound(Sine(4410, 44100, 440, 0.5), 0), nullptr);
+  EXPECT_TRUE(WaitUntilStopped(once)) << "the opened device mixes on";
+
+  MixShutdown();
+  SetAudioDriver(New<TAudioDriver>());
+  SetAlsaDelay(realDelay);
 }
 
 // The game thread plays, steers and drops channels as fast as it can while

@@ -39,8 +39,7 @@ class capturedevice final : public audiodevice {
   uint64_t played = 0;
   position where = position::known;
   int written = 0;  // fragments handed over
-  int stops = 0;
-  int restarts = 0;
+  bool reopensFail = false;
 
  protected:
   position PlayPosition(uint64_t& play) override {
@@ -52,13 +51,12 @@ class capturedevice final : public audiodevice {
     ++written;
     return true;
   }
-  uint64_t StopAfterUnderrun() override {
-    ++stops;
-    return static_cast<uint64_t>(lead * fragment * 2);
-  }
-  void RestartAfterUnderrun() override {
-    ++restarts;
-    played = 0;
+  bool Reopen() override {
+    if (reopensFail) return false;
+    where = position::known;
+    played = writePosition = 0;
+    Fill(0);
+    return true;
   }
 
  private:

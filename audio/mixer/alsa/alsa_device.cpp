@@ -8,16 +8,23 @@
 // cannot run dry, so a refill that comes late holds its clock back instead
 // of silencing it: the output goes on, intact, from where it was.
 //
+// A device that ran dry (or was suspended) is made ready again and refilled
+// at once; one that snd_pcm_recover cannot mend (unplugged, say) is closed
+// and opened again by its name, at most once a second, and meanwhile the
+// refill thread ticks on without it.
+//
 // The refill thread asks for real-time scheduling, as audio threads do, so
 // that a busy machine does not starve it past its lead; where that is
 // refused it runs at normal priority.
 
-#include <alsa/asoundlib.h>
+#include "audio/mixer/alsa/alsa_device.h"
+
 #include <pthread.h>
 #include <sched.h>
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
@@ -31,6 +38,8 @@ constexpr int64_t NANOS_PER_SECOND = 1000000000;
 // Above the normal threads, below the kernel's own and those of sound
 // servers and JACK.
 constexpr int REFILL_PRIORITY = 10;
+
+std::atomic<alsadelay> readDelay{snd_pcm_delay};
 
 int64_t MonotonicNanos() {
   timespec now{};
@@ -63,17 +72,18 @@ class alsadevice final : public audiodevice {
 
   bool open() override {
     const char* chosen = std::getenv("ZORP_AUDIO_DEVICE");
-    const std::string name = chosen && *chosen ? chosen : "default";
+    name_ = chosen && *chosen ? chosen : "default";
     snd_lib_error_set_handler(QuietAlsaErrors);
-    const int error = OpenPcm(name);
+    const int error = OpenPcm(MIX_OUTPUT_RATE);
     if (error < 0) {
-      FailNoOutput(name, snd_strerror(error));
+      FailNoOutput(name_, snd_strerror(error));
       return false;
     }
     mix->outputRate = static_cast<int>(rate_);
     mix->outputChannels = MIX_OUTPUT_CHANNELS;
     fragmentBuffer_ = std::make_unique<int16_t[]>(static_cast<size_t>(fragment));
     StartCounting();
+    Opened();
     running.store(true, std::memory_order_release);
     RefillDevice();
     // Ticks count from this first refill, so a thread that starts late
@@ -93,19 +103,20 @@ class alsadevice final : public audiodevice {
     if (threadRuns_) pthread_join(thread_, nullptr);
     threadRuns_ = false;
     mix->RecycleAll();
-    if (pcm_) {
-      snd_pcm_drop(pcm_);
-      snd_pcm_close(pcm_);
-      pcm_ = nullptr;
-    }
+    ClosePcm();
   }
 
  protected:
   position PlayPosition(uint64_t& played) override {
+    if (!pcm_) return position::lost;
     snd_pcm_sframes_t delay = 0;
-    const int error = snd_pcm_delay(pcm_, &delay);
-    if (error == -EPIPE) return position::underrun;
-    if (error < 0) return position::unknown;
+    const int error = readDelay.load(std::memory_order_relaxed)(pcm_, &delay);
+    if (error < 0) {
+      if (snd_pcm_recover(pcm_, error, 1) < 0) return position::lost;
+      if (error == -EINTR) return position::unknown;  // nothing was lost
+      StartCounting();
+      return position::restarted;
+    }
     if (delay > 0) reportsDelay_ = true;
     const int64_t frames =
         reportsDelay_ ? std::max<int64_t>(0, framesWritten_ - delay) : MeteredFrames();
@@ -123,40 +134,50 @@ class alsadevice final : public audiodevice {
     return true;
   }
 
-  uint64_t StopAfterUnderrun() override {
-    snd_pcm_drop(pcm_);
-    return 0;
-  }
+  // Appended output plays on without a gap however late it comes.
+  uint64_t LateWritePosition(uint64_t) override { return writePosition; }
 
-  void RestartAfterUnderrun() override {
-    snd_pcm_prepare(pcm_);
+  // The mixer keeps the rate it was opened with, so the device must too.
+  bool Reopen() override {
+    ClosePcm();
+    if (OpenPcm(static_cast<unsigned int>(mix->outputRate)) < 0) return false;
+    if (rate_ != mix->outputRate) {
+      ClosePcm();
+      return false;
+    }
+    reportsDelay_ = false;
     StartCounting();
+    writePosition = 0;
+    Fill(0);
+    return true;
   }
 
  private:
-  int OpenPcm(const std::string& name) {
-    int error = snd_pcm_open(&pcm_, name.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+  int OpenPcm(unsigned int rate) {
+    int error = snd_pcm_open(&pcm_, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
     if (error < 0) {
       pcm_ = nullptr;
       return error;
     }
-    error = Configure();
-    if (error < 0) {
-      snd_pcm_close(pcm_);
-      pcm_ = nullptr;
-    }
+    error = Configure(rate);
+    if (error < 0) ClosePcm();
     return error;
   }
 
-  // 16-bit stereo at 44100 Hz (or the nearest rate the device has; the
-  // mixer resamples to whatever it gets), in a ring of 32 fragments.
-  int Configure() {
+  void ClosePcm() {
+    if (!pcm_) return;
+    snd_pcm_drop(pcm_);
+    snd_pcm_close(pcm_);
+    pcm_ = nullptr;
+  }
+
+  // 16-bit stereo at the rate asked for (or the nearest one the device has;
+  // the mixer resamples to whatever it gets), in a ring of 32 fragments.
+  int Configure(unsigned int rate) {
     snd_pcm_hw_params_t* hw;
     snd_pcm_hw_params_alloca(&hw);
     snd_pcm_uframes_t period = static_cast<snd_pcm_uframes_t>(fragment / MIX_OUTPUT_CHANNELS);
     snd_pcm_uframes_t ring = period * MIX_RING_FRAGMENTS;
-    rate_ = MIX_OUTPUT_RATE;
-    unsigned int rate = MIX_OUTPUT_RATE;
     int error;
     if ((error = snd_pcm_hw_params_any(pcm_, hw)) < 0 ||
         (error = snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED)) < 0 ||
@@ -221,6 +242,7 @@ class alsadevice final : public audiodevice {
     }
   }
 
+  std::string name_;
   snd_pcm_t* pcm_ = nullptr;
   int64_t rate_ = MIX_OUTPUT_RATE;
   std::unique_ptr<int16_t[]> fragmentBuffer_;
@@ -233,5 +255,7 @@ class alsadevice final : public audiodevice {
 };
 
 }  // namespace
+
+alsadelay SetAlsaDelay(alsadelay delay) { return readDelay.exchange(delay); }
 
 std::unique_ptr<audiodevice> NewPlatformAudioDevice() { return std::make_unique<alsadevice>(); }

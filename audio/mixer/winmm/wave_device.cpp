@@ -1,5 +1,6 @@
 #include "audio/mixer/winmm/wave_device.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -9,23 +10,16 @@ winmmdevice::winmmdevice(std::unique_ptr<waveport> port) : port_(std::move(port)
 winmmdevice::~winmmdevice() { close(); }
 
 bool winmmdevice::open() {
+  ring_ = std::make_unique<int16_t[]>(RING_BYTES / sizeof(int16_t));
   std::string failure;
-  if (!port_->Open(failure)) {
+  if (!Connect(failure)) {
     FailNoOutput("wave mapper", failure);
     return false;
   }
-  opened_ = true;
   mix->outputRate = MIX_OUTPUT_RATE;
   mix->outputChannels = MIX_OUTPUT_CHANNELS;
-  ring_ = std::make_unique<int16_t[]>(RING_BYTES / sizeof(int16_t));
-  if (!port_->Prepare(ring_.get(), RING_BYTES)) {
-    FailNoOutput("wave mapper", "the output buffer was refused");
-    return false;
-  }
-  restartCountdown = 0;
   lead = FIRST_LEAD;
-  writePosition = 0;
-  cursor.Restart();
+  Opened();
   running.store(true, std::memory_order_release);
   // The first fragments are mixed before playback starts, and the timer
   // starts last, so that its first tick never runs beside this refill.
@@ -47,35 +41,77 @@ void winmmdevice::close() {
   timing_ = false;
   StopRefills();
   mix->RecycleAll();
-  if (opened_) {
-    port_->Reset();
-    port_->Close();
-    opened_ = false;
-  }
+  Disconnect();
   ring_.reset();
+}
+
+bool winmmdevice::Connect(std::string& failure) {
+  if (!port_->Open(failure)) return false;
+  opened_ = true;
+  std::memset(ring_.get(), 0, RING_BYTES);
+  if (!port_->Prepare(ring_.get(), RING_BYTES)) {
+    failure = "the output buffer was refused";
+    Disconnect();
+    return false;
+  }
+  cursor.Restart();
+  writePosition = 0;
+  silenced_ = 0;
+  failedReads_ = 0;
+  return true;
+}
+
+void winmmdevice::Disconnect() {
+  if (!opened_) return;
+  port_->Reset();
+  port_->Close();
+  opened_ = false;
+}
+
+// The default output changed or went away: the wave mapper is opened again
+// and plays on from where the mixer is.
+bool winmmdevice::Reopen() {
+  Disconnect();
+  std::string failure;
+  if (!Connect(failure)) return false;
+  Fill(0);
+  Write();
+  return true;
 }
 
 audiodevice::position winmmdevice::PlayPosition(uint64_t& played) {
   uint32_t bytes = 0;
-  if (!port_->Position(bytes)) return position::unknown;
-  played = cursor.Advance(bytes);
+  if (!opened_) return position::lost;
+  if (!port_->Position(bytes)) {
+    return ++failedReads_ < LOST_AFTER_FAILED_READS ? position::unknown : position::lost;
+  }
+  failedReads_ = 0;
+  if (!cursor.Advance(bytes)) return position::lost;
+  played = cursor.Played();
+  SilencePlayed(played);
   return position::known;
+}
+
+// The ring loops for as long as it plays, so a cursor that overtakes the
+// writer would play the ring's last lap again: each fragment goes silent as
+// soon as the cursor has passed it, and a late refill's cursor plays silence.
+void winmmdevice::SilencePlayed(uint64_t played) {
+  const uint64_t frag = static_cast<uint64_t>(fragment);
+  const uint64_t passed = played / frag * frag;
+  // Never the ring's fragments that still wait to be played.
+  const uint64_t lap = frag * MIX_RING_FRAGMENTS;
+  const uint64_t waiting = std::max(passed, writePosition);
+  for (uint64_t at = std::max(silenced_, waiting > lap ? waiting - lap : 0); at < passed;
+       at += frag) {
+    std::memset(ring_.get() + at / frag % MIX_RING_FRAGMENTS * frag, 0, frag * sizeof(int16_t));
+  }
+  silenced_ = std::max(silenced_, passed);
 }
 
 int16_t* winmmdevice::NextFragment() {
   const uint64_t index = writePosition / static_cast<uint64_t>(fragment) % MIX_RING_FRAGMENTS;
   return ring_.get() + index * static_cast<uint64_t>(fragment);
 }
-
-uint64_t winmmdevice::StopAfterUnderrun() {
-  port_->Reset();
-  std::memset(ring_.get(), 0, RING_BYTES);
-  cursor.Restart();
-  // Play starts again from a silent ring; mixing resumes lead fragments in.
-  return static_cast<uint64_t>(lead) * static_cast<uint64_t>(fragment) * 2;
-}
-
-void winmmdevice::RestartAfterUnderrun() { Write(); }
 
 void winmmdevice::Write() {
   if (!port_->Write()) {

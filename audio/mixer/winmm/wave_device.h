@@ -41,16 +41,16 @@ struct playcursor {
   uint32_t lastBytes = 0;
   uint64_t bytes = 0;
 
-  uint64_t Advance(uint32_t reading) {
-    // A reading below the last one (by the modular difference) would mean a
-    // device that runs backwards: the cursor holds instead of leaping ahead.
+  // False for a reading below the last one (by the modular difference): a
+  // count that goes back belongs to another output than the one played on.
+  bool Advance(uint32_t reading) {
     const uint32_t step = reading - lastBytes;
-    if (step <= UINT32_MAX / 2) {
-      bytes += step;
-      lastBytes = reading;
-    }
-    return bytes / sizeof(int16_t);
+    if (step > UINT32_MAX / 2) return false;
+    bytes += step;
+    lastBytes = reading;
+    return true;
   }
+  uint64_t Played() const { return bytes / sizeof(int16_t); }
   void Restart() { *this = {}; }
 };
 
@@ -63,6 +63,9 @@ class winmmdevice final : public audiodevice {
   void close() override;
 
   static constexpr uint32_t RING_BYTES = MIX_FRAGMENT * MIX_RING_FRAGMENTS * sizeof(int16_t);
+  // Position reads that fail in a row before the output counts as lost: a
+  // tenth of a second of ticks.
+  static constexpr int LOST_AFTER_FAILED_READS = 20;
 
   // What the sound card loops over, or null while closed.
   const int16_t* ring() const { return ring_.get(); }
@@ -72,14 +75,19 @@ class winmmdevice final : public audiodevice {
   position PlayPosition(uint64_t& played) override;
   int16_t* NextFragment() override;
   bool WriteFragment() override { return true; }
-  uint64_t StopAfterUnderrun() override;
-  void RestartAfterUnderrun() override;
+  bool Reopen() override;
 
  private:
+  // Opens and prepares the port over a silent ring, played from 0.
+  bool Connect(std::string& failure);
+  void Disconnect();
   void Write();
+  void SilencePlayed(uint64_t played);
 
   std::unique_ptr<waveport> port_;
   std::unique_ptr<int16_t[]> ring_;
   bool opened_ = false;
   bool timing_ = false;
+  int failedReads_ = 0;
+  uint64_t silenced_ = 0;  // ring fragments before this are silent
 };

@@ -70,8 +70,9 @@ class winmmport final : public waveport {
   }
 
   bool StartTimer(audiodevice& device) override {
+    device_ = &device;
     // TIME_KILL_SYNCHRONOUS: timeKillEvent then waits for a running tick.
-    timer_ = timeSetEvent(MIX_REFILL_PERIOD_MS, 0, Tick, reinterpret_cast<DWORD_PTR>(&device),
+    timer_ = timeSetEvent(MIX_REFILL_PERIOD_MS, 0, Tick, reinterpret_cast<DWORD_PTR>(this),
                           TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
     return timer_ != 0;
   }
@@ -82,14 +83,25 @@ class winmmport final : public waveport {
   }
 
  private:
-  static void CALLBACK Tick(UINT, UINT, DWORD_PTR device, DWORD_PTR, DWORD_PTR) {
-    reinterpret_cast<audiodevice*>(device)->RefillDevice();
+  static void CALLBACK Tick(UINT, UINT, DWORD_PTR self, DWORD_PTR, DWORD_PTR) {
+    auto* port = reinterpret_cast<winmmport*>(self);
+    // The refill runs above every other thread of the program, as audio
+    // does: a tick that waits behind them comes late and is heard. Once per
+    // timer thread, which the system may change.
+    const DWORD thread = GetCurrentThreadId();
+    if (port->raised_ != thread) {
+      SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+      port->raised_ = thread;
+    }
+    port->device_->RefillDevice();
   }
 
   HWAVEOUT out_ = nullptr;
   WAVEHDR header_{};
   bool prepared_ = false;
   UINT timer_ = 0;
+  audiodevice* device_ = nullptr;
+  DWORD raised_ = 0;  // the timer thread whose priority was raised
 };
 
 }  // namespace
