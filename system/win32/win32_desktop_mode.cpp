@@ -49,8 +49,10 @@ void RestoreDesktopMode() {
   // change as Windows itself would.
   ChangeDisplaySettingsA(nullptr, 0);
   if (InDesktopMode()) return;
-  // The stored mode is not the one the desktop had (another program had
-  // changed it before this one started): that one, for this session only.
+  // The stored mode is not the one the desktop had: another program had
+  // changed it before this one started, or (under Wine) the temporary mode
+  // was stored as the desktop's when the X screen changed to it. The mode
+  // noted, for this session only.
   DEVMODEA mode = desktopMode;
   ChangeDisplaySettingsA(&mode, 0);
 }

@@ -8,5 +8,7 @@
 // as an exit action and as an error action (before a run-time error's
 // message).
 void KeepDesktopMode();
-// Gives the desktop the mode KeepDesktopMode noted, when it is in another.
+// Gives the desktop the mode KeepDesktopMode noted, when it is in another:
+// the display drivers give the screen back through it, since the mode
+// Windows stores for the desktop need not be that one.
 void RestoreDesktopMode();

@@ -15,6 +15,7 @@
 #include "runtime/program.h"
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
+#include "system/win32/win32_desktop_mode.h"
 #include "system/win32/win32_translate.h"
 #include "system/win32/win32_window_class.h"
 // After windows.h, which it needs.
@@ -170,7 +171,7 @@ HGLRC NewContext(HDC dc) {
 void ReleaseScreen(GLDisplayRecord& record, bool minimise) {
   if (screenHolder != record.window) return;
   screenHolder = nullptr;
-  ChangeDisplaySettingsA(nullptr, 0);
+  RestoreDesktopMode();
   if (!minimise || record.closing) return;
   ShowWindow(record.window, SW_MINIMIZE);
   SetSwapInterval(record, 0);
@@ -269,7 +270,7 @@ void DestroyRecord(GLDisplayRecord& record) {
 
 void CloseAll() {
   while (!records.empty()) gldisplay_close(records.back().get());
-  if (screenHolder) ChangeDisplaySettingsA(nullptr, 0);
+  if (screenHolder) RestoreDesktopMode();
   screenHolder = nullptr;
   if (shared) {
     DestroyRecord(*shared);
