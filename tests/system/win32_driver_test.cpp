@@ -17,6 +17,7 @@
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
 #include "tests/system/event_record.h"
+#include "tests/system/win32_screen_mode.h"
 #include "tests/system/win32_test_input.h"
 
 namespace {
@@ -191,14 +192,40 @@ TEST_F(Win32DriverTest, AnEndingSessionRunsTheExitActionsAndEndsTheProgram) {
   // A session that goes on after all changes nothing.
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);
   EXPECT_TRUE(IsWindow(window));
+  // The program had changed the screen's mode; the desktop gets its own
+  // back.
+  const OtherScreenMode other;
   EXPECT_EXIT(
       {
         AddExitAction([] { std::fputs("saved", stderr); });
+        if (other.width && !other.Set()) std::exit(2);
         SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
         std::fputs(" and went on", stderr);
         std::exit(1);
       },
       testing::ExitedWithCode(0), "^saved$");
+  EXPECT_FALSE(other.IsSet());
+}
+
+TEST_F(Win32DriverTest, TheDesktopHasItsModeBackBeforeARunTimeErrorIsShown) {
+  const OtherScreenMode other;
+  if (!other.width) GTEST_SKIP() << "The screen has one mode only";
+  ASSERT_TRUE(other.Set());
+  static std::string modeShown;
+  SetErrorNotice([](const String&) { modeShown = ScreenModeNow(); });
+  ReportRuntimeError("Failed to load graphics!");
+  SetErrorNotice(nullptr);
+  EXPECT_EQ(modeShown, other.desktop);
+}
+
+TEST_F(Win32DriverTest, TheScreenIsKeptAwakeWhileAsked) {
+  // SetThreadExecutionState answers the state it replaces.
+  auto stateNow = [] { return SetThreadExecutionState(ES_CONTINUOUS); };
+  SystemDriver()->KeepScreenAwake(true);
+  EXPECT_EQ(stateNow(), ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
+  SystemDriver()->KeepScreenAwake(true);
+  SystemDriver()->KeepScreenAwake(false);
+  EXPECT_EQ(stateNow(), ES_CONTINUOUS);
 }
 
 TEST_F(Win32DriverTest, ThePointerIsShownOrHiddenNotCounted) {
