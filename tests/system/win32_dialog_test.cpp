@@ -87,14 +87,16 @@ class Answer {
     if (thread_.joinable()) thread_.join();
     return typed_;
   }
-  // The dialog's caption, once Typed() has returned.
+  // The dialog's caption and owner, once Typed() has returned.
   std::string caption;
+  HWND owner = nullptr;
 
  private:
   void Run() {
     HWND dialog = nullptr;
     if (!WaitUntil([&] { return (dialog = ForegroundDialog()) != nullptr; }, 30000)) return;
     caption = CaptionOf(dialog);
+    owner = GetWindow(dialog, GW_OWNER);
     // A dialog never ready is cancelled untyped, so that the test fails
     // instead of waiting on it for ever.
     if (!ready_ || WaitUntil([&] { return ready_(dialog); }, 30000)) {
@@ -174,6 +176,23 @@ TEST_F(Win32DialogTest, MessageBoxesAnswerFromTheKeyboard) {
   Answer answer("key Return");
   ShowNotice("Done.", false);
   EXPECT_TRUE(answer.Typed());
+}
+
+// A message box owned by a minimised window would be hidden with it, and
+// the program would wait for an answer nobody can give.
+TEST_F(Win32DialogTest, AMessageBoxHasTheActiveWindowAsOwnerOnlyWhileItCanBeSeen) {
+  {
+    Answer answer("key Return");
+    ShowNotice("Seen.", false);
+    EXPECT_TRUE(answer.Typed());
+    EXPECT_EQ(answer.owner, window);
+  }
+  ShowWindow(window, SW_SHOWMINIMIZED);  // minimised, and still active
+  ASSERT_TRUE(PumpUntil([&] { return IsIconic(window) && GetActiveWindow() == window; }));
+  Answer answer("key Return");
+  ShowNotice("Seen all the same.", true);
+  EXPECT_TRUE(answer.Typed());
+  EXPECT_EQ(answer.owner, nullptr);
 }
 
 TEST_F(Win32DialogTest, FileChooserStartsInTheFolderWithTheNameGiven) {
