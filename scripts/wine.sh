@@ -7,7 +7,7 @@
 # std::string.
 windows_packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest dpkg-dev make cmake ninja-build
-  pkg-config wine wine64 xdotool icoutils
+  pkg-config wine wine64 xdotool x11-xserver-utils icoutils
 )
 configure_windows_build() {
   cmake -S . -B "${1:-build/mingw}" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \

@@ -32,10 +32,17 @@ class KeepFocus {
   HWND window_;
 };
 
+// The window a dialog belongs to: the active one, unless it is minimised or
+// hidden, where a dialog it owned would be hidden with it and never seen.
+HWND DialogOwner() {
+  const HWND active = GetActiveWindow();
+  return active && IsWindowVisible(active) && !IsIconic(active) ? active : nullptr;
+}
+
 int ShowMessageBox(const String& text, bool serious, UINT buttons) {
   const UINT icon = serious ? MB_ICONEXCLAMATION : MB_ICONINFORMATION;
   KeepFocus focus;
-  return MessageBoxA(GetActiveWindow(), text.ToBytes().c_str(), AppTitle().ToBytes().c_str(),
+  return MessageBoxA(DialogOwner(), text.ToBytes().c_str(), AppTitle().ToBytes().c_str(),
                      buttons | icon | MB_TOPMOST);
 }
 
@@ -112,7 +119,7 @@ String TWin32SystemDriver::ChooseFile(const String& title, const String& extensi
 
   OPENFILENAMEA dialog{};
   dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = GetActiveWindow();
+  dialog.hwndOwner = DialogOwner();
   // The list ends with its own NUL; c_str adds the second one it needs.
   dialog.lpstrFilter = OrNull(filter);
   dialog.lpstrFile = file.data();
@@ -135,7 +142,7 @@ String TWin32SystemDriver::ChooseFolder(const String& title, const String& initi
   const std::string caption = title.ToBytes();
 
   BROWSEINFOA browse{};
-  browse.hwndOwner = GetActiveWindow();
+  browse.hwndOwner = DialogOwner();
   browse.lpszTitle = OrNull(caption);
   browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   browse.lpfn = BrowseCallback;

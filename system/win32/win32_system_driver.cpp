@@ -1,6 +1,7 @@
 #include "system/win32/win32_system_driver.h"
 
 #include "runtime/program.h"
+#include "system/win32/win32_desktop_mode.h"
 #include "system/win32/win32_translate.h"
 // After windows.h, which it needs.
 #include <mmsystem.h>
@@ -33,6 +34,7 @@ void RestoreTimerPeriod() {
 }  // namespace
 
 TWin32SystemDriver::TWin32SystemDriver() {
+  KeepDesktopMode();
   if (timerPeriodRaised) return;
   // The clock, Sleep and the audio device's multimedia timer then all run
   // at 1 ms.
@@ -80,6 +82,13 @@ void TWin32SystemDriver::MovePointer(int x, int y) {
 void TWin32SystemDriver::SetPointerVisible(bool visible) {
   const int count = ShowCursor(visible ? TRUE : FALSE);
   if (count != 0 && count != -1) ShowCursor(visible ? FALSE : TRUE);
+}
+
+void TWin32SystemDriver::KeepScreenAwake(bool awake) {
+  // Continuous: in force until it is changed again, not a single nudge of
+  // the idle timers.
+  SetThreadExecutionState(awake ? ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED
+                                : ES_CONTINUOUS);
 }
 
 Ref<TSystemDriver> CreatePlatformSystemDriver() { return New<TWin32SystemDriver>(); }

@@ -2,6 +2,9 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "runtime/program.h"
 #include "system/event.h"
 #include "system/modifier_keys.h"
@@ -51,21 +54,32 @@ constexpr MessageAction MESSAGE_ACTIONS[] = {
     {WM_MOUSELEAVE, Action::LEAVE, 0},
 };
 
-// Scan codes with the extended-key flag as bit 7: the right Control and Alt
-// keys are the extended forms of the left ones.
-struct ScanCode {
-  int scan;
-  int code;
+// Shift, Control and Alt come with one virtual-key code for both sides.
+struct SidedKey {
+  WPARAM generic;
+  int left, right;
 };
 
-constexpr ScanCode SIDED_SCAN_CODES[] = {
-    {0x2A, KEY_LSHIFT},   {0x36, KEY_RSHIFT}, {0x1D, KEY_LCONTROL},
-    {0x9D, KEY_RCONTROL}, {0x38, KEY_LALT},   {0xB8, KEY_RALT},
+constexpr SidedKey SIDED_KEYS[] = {
+    {VK_SHIFT, KEY_LSHIFT, KEY_RSHIFT},
+    {VK_CONTROL, KEY_LCONTROL, KEY_RCONTROL},
+    {VK_MENU, KEY_LALT, KEY_RALT},
 };
+
+constexpr int RIGHT_SHIFT_SCAN = 0x36;
 
 constexpr LPARAM PREVIOUSLY_DOWN = 1 << 30;
 constexpr LPARAM EXTENDED_KEY = 1 << 24;
 constexpr int WHEEL_NOTCH = 120;
+
+// System commands a display window refuses: the window menu that Alt,
+// Alt+Space or Alt and a letter would open (it would stop the game and take
+// the next keys), the screen saver, and the monitor's power saving.
+constexpr WPARAM REFUSED_COMMANDS[] = {SC_KEYMENU, SC_SCREENSAVE, SC_MONITORPOWER};
+
+// The left and right Shift, Control and Alt keys reported down, one bit each
+// from KEY_LSHIFT.
+unsigned sidesDown = 0;
 
 // The window the pointer is known to be inside, and the source it was entered with.
 HWND trackedWindow = nullptr;
@@ -81,6 +95,47 @@ bool IsKeyMessage(UINT message) {
 }
 
 bool IsKeyCode(WPARAM wParam) { return wParam >= 1 && wParam <= 255; }
+
+// The bit of a left or right Shift, Control or Alt in sidesDown; 0 for
+// other keys.
+unsigned SideBit(int code) {
+  return code >= KEY_LSHIFT && code <= KEY_RALT ? 1u << (code - KEY_LSHIFT) : 0;
+}
+
+// Windows sends no key-up for a Shift let go while the other Shift is held,
+// since the Shift it reports stays down. Every key message brings the
+// keyboard state that GetKeyState reads up to date: a side reported down that
+// it shows up gets its key-up then (except the one the message is about).
+void ReleaseSidesLetGo(const Ref<Object>& source, int messageCode) {
+  for (int code = KEY_LSHIFT; code <= KEY_RALT; ++code) {
+    if (code == messageCode || !(sidesDown & SideBit(code)) || GetKeyState(code) < 0) continue;
+    sidesDown &= ~SideBit(code);
+    Post(EVENT_KEYUP, source, code);
+  }
+}
+
+// Auto-repeat presses no key again. The second Shift (or Control, or Alt)
+// pressed while the first is held comes marked as a repeat too, since the
+// key Windows reports was down already: a side not reported down is pressed
+// now.
+bool IsNewPress(int code, LPARAM lParam) {
+  if (!(lParam & PREVIOUSLY_DOWN)) return true;
+  const unsigned side = SideBit(code);
+  return side && !(sidesDown & side);
+}
+
+void OnKey(bool down, WPARAM wParam, LPARAM lParam, const Ref<Object>& source) {
+  if (!IsKeyCode(wParam)) return;
+  const int code = KeyCodeOfMessage(wParam, lParam);
+  ReleaseSidesLetGo(source, code);
+  if (down && !IsNewPress(code, lParam)) return;
+  if (down) {
+    sidesDown |= SideBit(code);
+  } else {
+    sidesDown &= ~SideBit(code);
+  }
+  Post(down ? EVENT_KEYDOWN : EVENT_KEYUP, source, code);
+}
 
 // target is the window the pointer is inside now, or null.
 void TrackPointer(HWND target, const Ref<Object>& source, int x, int y) {
@@ -127,9 +182,14 @@ const MessageAction* ActionOf(UINT message) {
 }  // namespace
 
 int KeyCodeOfMessage(WPARAM wParam, LPARAM lParam) {
-  const int scan = static_cast<int>((lParam >> 16) & 0x7F) | ((lParam & EXTENDED_KEY) ? 0x80 : 0);
-  for (const ScanCode& entry : SIDED_SCAN_CODES) {
-    if (entry.scan == scan) return entry.code;
+  for (const SidedKey& key : SIDED_KEYS) {
+    if (key.generic != wParam) continue;
+    // The right Shift has a scan code of its own (some input methods add the
+    // extended-key flag to it); the right Control and Alt are the extended
+    // forms of the left ones.
+    const bool right = wParam == VK_SHIFT ? ((lParam >> 16) & 0x7F) == RIGHT_SHIFT_SCAN
+                                          : (lParam & EXTENDED_KEY) != 0;
+    return right ? key.right : key.left;
   }
   return static_cast<int>(wParam);
 }
@@ -158,12 +218,9 @@ void TranslateWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case Action::ACTIVATE:
       return Post(wParam ? EVENT_APPRESUME : EVENT_APPSUSPEND, source, 0);
     case Action::KEY_DOWN:
-      // Auto-repeat presses no key again.
-      if ((lParam & PREVIOUSLY_DOWN) || !IsKeyCode(wParam)) return;
-      return Post(EVENT_KEYDOWN, source, KeyCodeOfMessage(wParam, lParam));
+      return OnKey(true, wParam, lParam, source);
     case Action::KEY_UP:
-      if (!IsKeyCode(wParam)) return;
-      return Post(EVENT_KEYUP, source, KeyCodeOfMessage(wParam, lParam));
+      return OnKey(false, wParam, lParam, source);
     case Action::CHARACTER:
       return Post(EVENT_KEYCHAR, source, static_cast<int>(wParam));
     case Action::MOVE:
@@ -197,6 +254,8 @@ bool HandleDisplayWindowMessage(HWND window, UINT message, WPARAM wParam, bool f
       return true;
     case WM_SYSKEYDOWN:
       return wParam != VK_F4;
+    case WM_SYSCOMMAND:
+      return std::ranges::find(REFUSED_COMMANDS, wParam & 0xFFF0) != std::end(REFUSED_COMMANDS);
     case WM_CLOSE:
       return true;
     default:

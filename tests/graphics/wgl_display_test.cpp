@@ -13,10 +13,12 @@
 #include "graphics/display/display.h"
 #include "graphics/gl/gl_display.h"
 #include "graphics/gl/gl_platform.h"
+#include "graphics/gl/wgl/wgl_pixel_format.h"
 #include "runtime/runtime_error.h"
 #include "system/event.h"
 #include "system/hook.h"
 #include "system/system_driver.h"
+#include "tests/system/win32_screen_mode.h"
 #include "tests/system/win32_test_input.h"
 // After windows.h, which it needs.
 #include <GL/gl.h>
@@ -60,7 +62,7 @@ void Fill(float r, float g, float b) {
 class WglDisplayTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!RunningUnderWine()) GTEST_SKIP() << "These tests read the X screen through Wine";
+    if (!HasInteractiveDesktop()) GTEST_SKIP() << "No desktop to show windows on";
     StartSystem();
     StartGLDisplay();
     title = std::string("WGL ") + testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -215,6 +217,89 @@ TEST_F(WglDisplayTest, FullScreenCoversTheScreenAndGivesItUpWithTheFocus) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+TEST_F(WglDisplayTest, TheDesktopHasItsModeBackWhenTheDisplayLosesTheFocusAndWhenItCloses) {
+  const OtherScreenMode other;
+  if (!other.width) GTEST_SKIP() << "The screen has one mode only";
+  display = GLDisplayDriver()->Create(other.width, other.height, 32, 0, DF_BACKBUFFER);
+  ASSERT_TRUE(display);
+  const HWND window = DisplayWindow();
+  EXPECT_TRUE(PumpUntil([&] { return other.IsSet(); }));
+
+  const HWND away = CreateWindowExA(0, "STATIC", "away", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_TRUE(FocusWindow(away));
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(window) && !other.IsSet(); }));
+  ShowWindow(window, SW_RESTORE);
+  ASSERT_TRUE(FocusWindow(window));
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == window && other.IsSet(); }));
+  DestroyWindow(away);
+
+  display->Close();
+  PumpEvents();
+  EXPECT_FALSE(other.IsSet());
+  EXPECT_EQ(ScreenModeNow(), other.desktop);
+}
+
+// Windows starts the screen saver, or puts the monitor to sleep, when the
+// window in the foreground passes the system command on to DefWindowProc,
+// which first asks the thread's computer-based-training hook. (Wine starts
+// xdg-screensaver for the command to the desktop window.) The hook notes the
+// command and stops it, so that a window that lets one through fails the
+// test without blanking the screen or waiting in a menu.
+TEST_F(WglDisplayTest, TheWindowKeepsTheScreenSaverAndTheWindowMenuAway) {
+  display = GLDisplayDriver()->Create(200, 100, 0, 0, DF_BACKBUFFER);
+  ASSERT_TRUE(display);
+  const HWND window = DisplayWindow();
+  static std::vector<WPARAM> carriedOut;
+  const HHOOK hook = SetWindowsHookExA(
+      WH_CBT,
+      [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (code != HCBT_SYSCOMMAND) return CallNextHookEx(nullptr, code, wParam, lParam);
+        carriedOut.push_back(wParam & 0xFFF0);
+        return 1;
+      },
+      nullptr, GetCurrentThreadId());
+  ASSERT_TRUE(hook);
+  for (WPARAM command : {SC_SCREENSAVE, SC_MONITORPOWER, SC_KEYMENU, SC_RESTORE}) {
+    SendMessageA(window, WM_SYSCOMMAND, command, command == SC_MONITORPOWER ? 2 : 0);
+  }
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(carriedOut, std::vector<WPARAM>{SC_RESTORE}) << "only the harmless one gets through";
+}
+
+TEST_F(WglDisplayTest, AcceleratedPixelFormatsComeBeforeWindowsOwnRenderer) {
+  auto format = [](DWORD flags, BYTE colourBits) {
+    PIXELFORMATDESCRIPTOR f{};
+    f.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER | flags;
+    f.iPixelType = PFD_TYPE_RGBA;
+    f.cColorBits = colourBits;
+    return f;
+  };
+  const PIXELFORMATDESCRIPTOR unused{};
+  const PIXELFORMATDESCRIPTOR generic = format(PFD_GENERIC_FORMAT, 32);
+  const PIXELFORMATDESCRIPTOR card = format(0, 24);
+  const PIXELFORMATDESCRIPTOR card32 = format(0, 32);
+  const PIXELFORMATDESCRIPTOR mcd = format(PFD_GENERIC_FORMAT | PFD_GENERIC_ACCELERATED, 16);
+  PIXELFORMATDESCRIPTOR single = format(0, 32);
+  single.dwFlags &= ~static_cast<DWORD>(PFD_DOUBLEBUFFER);
+  const struct {
+    std::vector<PIXELFORMATDESCRIPTOR> formats;
+    int chosen, flags, expected;
+  } cases[] = {
+      {{unused, generic, card, card32}, 1, DF_BACKBUFFER, 3},
+      {{unused, generic, mcd}, 1, DF_BACKBUFFER, 2},
+      {{unused, generic, single}, 1, DF_BACKBUFFER, 1},
+      {{unused, generic, single}, 1, 0, 2},
+      {{unused, card, card32}, 1, DF_BACKBUFFER, 1},
+      {{unused, single}, 1, DF_BACKBUFFER, 0},
+      {{unused, generic, card}, 0, DF_BACKBUFFER, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WglPreferredFormat(c.formats, c.chosen, c.flags), c.expected)
+        << c.formats.size() - 1 << " formats, chosen " << c.chosen << ", flags " << c.flags;
+  }
+}
+
 TEST_F(WglDisplayTest, AModeTheScreenCannotTakeRaisesAndLeavesNoWindow) {
   try {
     display = GLDisplayDriver()->Create(1000, 700, 32, 0, DF_BACKBUFFER);
@@ -310,19 +395,28 @@ TEST_F(WglDisplayTest, AltF4GetsThroughAndAltAloneOpensNoMenu) {
   ASSERT_TRUE(display);
   const HWND window = DisplayWindow();
   ASSERT_TRUE(window);
-  SetForegroundWindow(window);
-  ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(window))));
+  ASSERT_TRUE(FocusWindow(window));
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == window; }));
   PumpEvents();
   seen.clear();
 
-  // A menu opened by Alt would take the next key.
-  ASSERT_TRUE(XdoTool("key 64 key 38"));
+  // A menu opened by Alt, or by Alt+Space, would take the next key.
+  ASSERT_TRUE(TypeInput("key 64 key 38"));
   ASSERT_TRUE(PumpUntilSeen("KeyUp 65")) << testing::PrintToString(seen);
   EXPECT_EQ(seen, (std::vector<std::string>{"KeyDown 164", "KeyUp 164", "KeyDown 65", "KeyChar 97",
                                             "KeyUp 65"}));
+  // Escape, twice, would close such a menu rather than leave the test
+  // waiting in it.
   seen.clear();
-  ASSERT_TRUE(XdoTool("keydown 64 key 70 keyup 64"));
+  ASSERT_TRUE(TypeInput("keydown 64 key 65 keyup 64 key 38 key Escape key Escape"));
+  ASSERT_TRUE(PumpUntil([] { return std::ranges::count(seen, "KeyUp 27") == 2; }))
+      << testing::PrintToString(seen);
+  EXPECT_EQ(seen, (std::vector<std::string>{"KeyDown 164", "KeyDown 32", "KeyChar 32", "KeyUp 32",
+                                            "KeyUp 164", "KeyDown 65", "KeyChar 97", "KeyUp 65",
+                                            "KeyDown 27", "KeyChar 27", "KeyUp 27", "KeyDown 27",
+                                            "KeyChar 27", "KeyUp 27"}));
+  seen.clear();
+  ASSERT_TRUE(TypeInput("keydown 64 key 70 keyup 64"));
   ASSERT_TRUE(PumpUntilSeen("AppTerminate 0")) << testing::PrintToString(seen);
   EXPECT_TRUE(IsWindow(window)) << "the program closes its display when it is ready to";
 }

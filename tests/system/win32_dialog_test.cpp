@@ -87,21 +87,20 @@ class Answer {
     if (thread_.joinable()) thread_.join();
     return typed_;
   }
-  // The dialog's caption, once Typed() has returned.
+  // The dialog's caption and owner, once Typed() has returned.
   std::string caption;
+  HWND owner = nullptr;
 
  private:
   void Run() {
     HWND dialog = nullptr;
     if (!WaitUntil([&] { return (dialog = ForegroundDialog()) != nullptr; }, 30000)) return;
     caption = CaptionOf(dialog);
+    owner = GetWindow(dialog, GW_OWNER);
     // A dialog never ready is cancelled untyped, so that the test fails
     // instead of waiting on it for ever.
     if (!ready_ || WaitUntil([&] { return ready_(dialog); }, 30000)) {
-      // Wine moves the X focus itself only when a window manager asks it
-      // to. (One call each: keys chained after it would go to that window
-      // by XSendEvent, not through XTEST.)
-      typed_ = XdoTool("windowfocus --sync " + std::to_string(XWindowOf(dialog))) && XdoTool(keys_);
+      typed_ = FocusWindow(dialog) && TypeInput(keys_);
     }
     if (!WaitUntil([&] { return !IsWindow(dialog); }, typed_ ? 30000 : 0)) {
       PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -117,14 +116,13 @@ class Answer {
 class Win32DialogTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!RunningUnderWine()) GTEST_SKIP() << "Typing through an X server needs Wine";
+    if (!HasInteractiveDesktop()) GTEST_SKIP() << "No desktop to type to";
     StartSystem();
     SetAppTitle("Zorp Dialogs");
     window = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(window);
-    SetForegroundWindow(window);
-    ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(window))));
+    ASSERT_TRUE(FocusWindow(window));
     ASSERT_TRUE(PumpUntil([&] { return GetFocus() == window; }));
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
@@ -180,6 +178,23 @@ TEST_F(Win32DialogTest, MessageBoxesAnswerFromTheKeyboard) {
   EXPECT_TRUE(answer.Typed());
 }
 
+// A message box owned by a minimised window would be hidden with it, and
+// the program would wait for an answer nobody can give.
+TEST_F(Win32DialogTest, AMessageBoxHasTheActiveWindowAsOwnerOnlyWhileItCanBeSeen) {
+  {
+    Answer answer("key Return");
+    ShowNotice("Seen.", false);
+    EXPECT_TRUE(answer.Typed());
+    EXPECT_EQ(answer.owner, window);
+  }
+  ShowWindow(window, SW_SHOWMINIMIZED);  // minimised, and still active
+  ASSERT_TRUE(PumpUntil([&] { return IsIconic(window) && GetActiveWindow() == window; }));
+  Answer answer("key Return");
+  ShowNotice("Seen all the same.", true);
+  EXPECT_TRUE(answer.Typed());
+  EXPECT_EQ(answer.owner, nullptr);
+}
+
 TEST_F(Win32DialogTest, FileChooserStartsInTheFolderWithTheNameGiven) {
   {
     Answer answer("key Return", [](HWND dialog) { return FocusShows(dialog, "new.txt"); });
@@ -229,10 +244,9 @@ TEST_F(Win32DialogTest, ThePumpGivesADialogsControlsTheirKeyboardHandling) {
                                      GetModuleHandleA(nullptr), nullptr);
   const HWND second = CreateWindowExA(0, "EDIT", "", style, 10, 40, 150, 20, form, nullptr,
                                       GetModuleHandleA(nullptr), nullptr);
-  SetForegroundWindow(form);
+  ASSERT_TRUE(FocusWindow(form));
   SetFocus(first);
-  ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(form))));
-  ASSERT_TRUE(XdoTool("key 38 key 23 key 53"));  // a, Tab, x
+  ASSERT_TRUE(TypeInput("key 38 key 23 key 53"));  // a, Tab, x
   auto text = [](HWND edit) {
     char shown[16] = {};
     GetWindowTextA(edit, shown, sizeof shown);

@@ -17,6 +17,7 @@
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
 #include "tests/system/event_record.h"
+#include "tests/system/win32_screen_mode.h"
 #include "tests/system/win32_test_input.h"
 
 namespace {
@@ -56,14 +57,12 @@ using Events = std::vector<std::string>;
 class Win32DriverTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (!RunningUnderWine()) GTEST_SKIP() << "Typing through an X server needs Wine";
+    if (!HasInteractiveDesktop()) GTEST_SKIP() << "No desktop to type to";
     StartSystem();
-    ASSERT_TRUE(XdoTool("mousemove 799 599"));
+    ASSERT_TRUE(TypeInput("mousemove 799 599"));
     window = OpenWindow(100, 50, 400, 300);
     ASSERT_TRUE(window);
-    SetForegroundWindow(window);
-    // Wine moves the X focus itself only when a window manager asks it to.
-    ASSERT_TRUE(XdoTool("windowfocus --sync " + std::to_string(XWindowOf(window))));
+    ASSERT_TRUE(FocusWindow(window));
     ASSERT_TRUE(PumpUntil([&] { return GetFocus() == window; }));
     windowSource = source.Get();
     InsertHook(EventHookId(), Record, nullptr, 0);
@@ -88,9 +87,9 @@ class Win32DriverTest : public testing::Test {
 };
 
 TEST_F(Win32DriverTest, KeysGiveVirtualKeyCodesCharactersAndSides) {
-  ASSERT_TRUE(XdoTool(Keys({XKEY_A, XKEY_Z, XKEY_1, XKEY_LEFT, XKEY_UP, XKEY_RIGHT, XKEY_DOWN,
-                            XKEY_RETURN, XKEY_BACKSPACE, XKEY_TAB, XKEY_LSHIFT, XKEY_RSHIFT,
-                            XKEY_LCONTROL, XKEY_RCONTROL, XKEY_LALT, XKEY_RALT})));
+  ASSERT_TRUE(TypeInput(Keys({XKEY_A, XKEY_Z, XKEY_1, XKEY_LEFT, XKEY_UP, XKEY_RIGHT, XKEY_DOWN,
+                              XKEY_RETURN, XKEY_BACKSPACE, XKEY_TAB, XKEY_LSHIFT, XKEY_RSHIFT,
+                              XKEY_LCONTROL, XKEY_RCONTROL, XKEY_LALT, XKEY_RALT})));
   const std::vector<int> codes = {65, 90, 49,  37,  38,  39,  40,  13,
                                   8,  9,  160, 161, 162, 163, 164, 165};
   ASSERT_TRUE(PumpUntilSeen("KeyUp", codes.size())) << testing::PrintToString(seen);
@@ -100,7 +99,7 @@ TEST_F(Win32DriverTest, KeysGiveVirtualKeyCodesCharactersAndSides) {
 }
 
 TEST_F(Win32DriverTest, ModifiersHeldAreInEveryEventIncludingTheirOwn) {
-  ASSERT_TRUE(XdoTool("keydown 50 key 10 keydown 105 keydown 62 keyup 50 keyup 62 keyup 105"));
+  ASSERT_TRUE(TypeInput("keydown 50 key 10 keydown 105 keydown 62 keyup 50 keyup 62 keyup 105"));
   ASSERT_TRUE(PumpUntilSeen("KeyUp", 4)) << testing::PrintToString(seen);
   EXPECT_EQ(seen, (Events{"KeyDown 160 m1", "KeyDown 49 m1", "KeyChar 33 m1", "KeyUp 49 m1",
                           "KeyDown 163 m3", "KeyDown 161 m3", "KeyUp 160 m3", "KeyUp 161 m2",
@@ -108,10 +107,14 @@ TEST_F(Win32DriverTest, ModifiersHeldAreInEveryEventIncludingTheirOwn) {
 }
 
 TEST_F(Win32DriverTest, AHeldKeyIsPressedOnceAndTypesRepeatedly) {
-  ASSERT_TRUE(XdoTool("keydown 38"));
-  // Past the server's auto-repeat delay.
+  ASSERT_TRUE(TypeInput("keydown 38"));
+  // Past the auto-repeat delay; else pressed again while down, as the
+  // keyboard's auto-repeat does.
+  if (!HeldKeysRepeat()) {
+    ASSERT_TRUE(TypeInput("keydown 38 keydown 38"));
+  }
   const bool repeated = PumpUntil([] { return Typed().size() >= 3; });
-  ASSERT_TRUE(XdoTool("keyup 38"));
+  ASSERT_TRUE(TypeInput("keyup 38"));
   ASSERT_TRUE(repeated) << testing::PrintToString(seen);
   ASSERT_TRUE(PumpUntilSeen("KeyUp"));
   EXPECT_EQ(DataOf("KeyDown"), std::vector<int>{65});
@@ -120,7 +123,7 @@ TEST_F(Win32DriverTest, AHeldKeyIsPressedOnceAndTypesRepeatedly) {
 }
 
 TEST_F(Win32DriverTest, ButtonsWheelAndThePointerEnteringAndLeaving) {
-  ASSERT_TRUE(XdoTool("mousemove 130 90 click 1 click 3 click 2 click 4 click 5"));
+  ASSERT_TRUE(TypeInput("mousemove 130 90 click 1 click 3 click 2 click 4 click 5"));
   ASSERT_TRUE(PumpUntil([] { return DataOf("MouseWheel").size() == 2; }))
       << testing::PrintToString(seen);
   EXPECT_EQ(seen,
@@ -131,16 +134,16 @@ TEST_F(Win32DriverTest, ButtonsWheelAndThePointerEnteringAndLeaving) {
   // Held down, the button keeps the pointer's motion for the window, outside
   // it too; the pointer leaves and enters on the way.
   seen.clear();
-  ASSERT_TRUE(XdoTool("mousedown 1 mousemove 600 90"));
+  ASSERT_TRUE(TypeInput("mousedown 1 mousemove 600 90"));
   ASSERT_TRUE(PumpUntilSeen("MouseMove")) << testing::PrintToString(seen);
-  ASSERT_TRUE(XdoTool("mousemove 140 100 mouseup 1"));
+  ASSERT_TRUE(TypeInput("mousemove 140 100 mouseup 1"));
   ASSERT_TRUE(PumpUntilSeen("MouseUp")) << testing::PrintToString(seen);
   EXPECT_EQ(seen, (Events{"MouseDown 1 @30,40", "MouseLeave 0 @500,40", "MouseMove 0 @500,40",
                           "MouseEnter 0 @40,50", "MouseMove 0 @40,50", "MouseUp 1 @40,50"}));
 
   // Without a button it leaves for good, told by Windows' own tracking.
   seen.clear();
-  ASSERT_TRUE(XdoTool("mousemove 700 500"));
+  ASSERT_TRUE(TypeInput("mousemove 700 500"));
   ASSERT_TRUE(PumpUntilSeen("MouseLeave")) << testing::PrintToString(seen);
   EXPECT_EQ(seen, Events{"MouseLeave 0 @600,450"});
 
@@ -166,7 +169,7 @@ TEST_F(Win32DriverTest, FocusGoingElsewhereSuspendsAndComingBackResumes) {
     DestroyWindow(other);
   });
   ASSERT_TRUE(WaitUntil([&] { return otherThread != 0; }));
-  ASSERT_TRUE(XdoTool("windowfocus " + std::to_string(XWindowOf(other))));
+  ASSERT_TRUE(FocusWindow(other));
   ASSERT_TRUE(PumpUntilSeen("AppSuspend")) << testing::PrintToString(seen);
   // Back by the program's own hand: without a window manager Wine takes no
   // activation from the X focus.
@@ -178,7 +181,7 @@ TEST_F(Win32DriverTest, FocusGoingElsewhereSuspendsAndComingBackResumes) {
 }
 
 TEST_F(Win32DriverTest, AltF4AsksToTerminate) {
-  ASSERT_TRUE(XdoTool("keydown 64 key 70 keyup 64"));
+  ASSERT_TRUE(TypeInput("keydown 64 key 70 keyup 64"));
   ASSERT_TRUE(PumpUntilSeen("AppTerminate")) << testing::PrintToString(seen);
   EXPECT_EQ(seen, (Events{"KeyDown 164 m4", "KeyDown 115 m4", "AppTerminate 0 m4", "KeyUp 115 m4",
                           "KeyUp 164"}));
@@ -189,14 +192,40 @@ TEST_F(Win32DriverTest, AnEndingSessionRunsTheExitActionsAndEndsTheProgram) {
   // A session that goes on after all changes nothing.
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);
   EXPECT_TRUE(IsWindow(window));
+  // The program had changed the screen's mode; the desktop gets its own
+  // back.
+  const OtherScreenMode other;
   EXPECT_EXIT(
       {
         AddExitAction([] { std::fputs("saved", stderr); });
+        if (other.width && !other.Set()) std::exit(2);
         SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
         std::fputs(" and went on", stderr);
         std::exit(1);
       },
       testing::ExitedWithCode(0), "^saved$");
+  EXPECT_FALSE(other.IsSet());
+}
+
+TEST_F(Win32DriverTest, TheDesktopHasItsModeBackBeforeARunTimeErrorIsShown) {
+  const OtherScreenMode other;
+  if (!other.width) GTEST_SKIP() << "The screen has one mode only";
+  ASSERT_TRUE(other.Set());
+  static std::string modeShown;
+  SetErrorNotice([](const String&) { modeShown = ScreenModeNow(); });
+  ReportRuntimeError("Failed to load graphics!");
+  SetErrorNotice(nullptr);
+  EXPECT_EQ(modeShown, other.desktop);
+}
+
+TEST_F(Win32DriverTest, TheScreenIsKeptAwakeWhileAsked) {
+  // SetThreadExecutionState answers the state it replaces.
+  auto stateNow = [] { return SetThreadExecutionState(ES_CONTINUOUS); };
+  SystemDriver()->KeepScreenAwake(true);
+  EXPECT_EQ(stateNow(), ES_CONTINUOUS | ES_DISPLAY_REQUIRED | ES_SYSTEM_REQUIRED);
+  SystemDriver()->KeepScreenAwake(true);
+  SystemDriver()->KeepScreenAwake(false);
+  EXPECT_EQ(stateNow(), ES_CONTINUOUS);
 }
 
 TEST_F(Win32DriverTest, ThePointerIsShownOrHiddenNotCounted) {

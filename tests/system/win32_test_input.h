@@ -1,7 +1,8 @@
 #pragma once
-// Input for the Windows tests under Wine, typed through the X server that
-// Wine draws on: xdotool sends raw keycodes and pointer actions through
-// XTEST, so they reach the Wine window as a real keyboard's and mouse's would.
+// Input for the Windows window tests, typed as a keyboard and a mouse would:
+// under Wine through the X server that Wine draws on (xdotool sends raw
+// keycodes and pointer actions through XTEST), on Windows itself with
+// SendInput.
 
 #include <windows.h>
 
@@ -9,13 +10,34 @@
 #include <functional>
 #include <string>
 
-// Whether the tests run under Wine, the only place where they can type
-// through an X server.
+// Whether the tests run under Wine.
 bool RunningUnderWine();
-// Runs "xdotool ARGS" and waits until it has finished; false when it could
-// not run or failed.
+// Whether windows can be shown and typed to: under Wine (on its X server),
+// or on a Windows desktop that takes input, which a service's session or a
+// locked screen does not. The window tests skip without one.
+bool HasInteractiveDesktop();
+// Runs a command of the Unix system under Wine (through /bin/sh) and waits
+// until it has finished; false when it could not run or failed, and always
+// on Windows itself.
+bool RunOnHost(const std::string& command);
+// Runs "xdotool ARGS" on the Unix side (see RunOnHost).
 bool XdoTool(const std::string& args);
-// The X window Wine shows a window in.
+// Types to the window in the foreground, in xdotool's words: "key",
+// "keydown" and "keyup" with X keycodes (see XKEY_ below) or the names
+// Return, Escape and Tab; "mousemove X Y" on the screen; "mousedown",
+// "mouseup" and "click" with xdotool's buttons (1 left, 2 middle, 3 right,
+// 4 and 5 a wheel notch forward and back). Under Wine xdotool types it (or
+// SendInput when ZORP_TEST_INPUT is "sendinput", to try the Windows way
+// there); on Windows SendInput does. False when it could not be typed.
+bool TypeInput(const std::string& actions);
+// Whether a key held down by TypeInput repeats by itself: the X server
+// repeats it, Windows repeats only a real keyboard's keys (TypeInput then
+// presses it again).
+bool HeldKeysRepeat();
+// Makes window the foreground window with the keyboard focus, as a click on
+// it would; false when it did not get it.
+bool FocusWindow(HWND window);
+// The X window Wine shows a window in (0 on Windows).
 uintptr_t XWindowOf(HWND window);
 // Pumps the system driver until done() holds; false after timeoutMillis.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMillis = 10000);
@@ -33,9 +55,11 @@ enum : int {
   XKEY_LCONTROL = 37,
   XKEY_LSHIFT = 50,
   XKEY_Z = 52,
+  XKEY_X = 53,
   XKEY_N = 57,
   XKEY_RSHIFT = 62,
   XKEY_LALT = 64,
+  XKEY_SPACE = 65,
   XKEY_F4 = 70,
   XKEY_RCONTROL = 105,
   XKEY_RALT = 108,

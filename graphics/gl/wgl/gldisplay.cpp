@@ -11,9 +11,11 @@
 
 #include "graphics/display/display.h"
 #include "graphics/gl/gl_platform.h"
+#include "graphics/gl/wgl/wgl_pixel_format.h"
 #include "runtime/program.h"
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
+#include "system/win32/win32_desktop_mode.h"
 #include "system/win32/win32_translate.h"
 #include "system/win32/win32_window_class.h"
 // After windows.h, which it needs.
@@ -35,9 +37,8 @@ struct GLDisplayRecord {
   HDC dc = nullptr;
   HWND window = nullptr;
   HGLRC context = nullptr;
-  // Per window, since that is what the swap-interval extension sets; -1
-  // until the first flip sets it.
-  int swapInterval = -1;
+  // Set as the record is closed: its window no longer takes the screen.
+  bool closing = false;
 };
 
 namespace {
@@ -54,6 +55,10 @@ int sharedGeneration = 0;  // of the shared context now, or of the last one
 bool classRegistered = false;
 // The full-screen window whose mode the screen is in, if any.
 HWND screenHolder = nullptr;
+// The swap interval last set for the current record's window; -1 for none
+// (before the first flip, and after another record became current, whose
+// window has an interval of its own).
+int swapInterval = -1;
 // A mode change that failed inside the window procedure, where an error
 // cannot be raised (it would unwind through the system's frames): it is
 // raised by the next create or flip instead.
@@ -107,7 +112,7 @@ void SetSwapInterval(GLDisplayRecord& record, int interval) {
   const auto set = reinterpret_cast<SwapIntervalEXT>(gldisplay_proc("wglSwapIntervalEXT"));
   if (set) set(interval);
   Restore(before);
-  record.swapInterval = interval;
+  if (&record == current) swapInterval = interval;
 }
 
 PIXELFORMATDESCRIPTOR FormatRequest(int flags) {
@@ -127,29 +132,26 @@ PIXELFORMATDESCRIPTOR FormatRequest(int flags) {
   return request;
 }
 
-// Whether a pixel format gives every buffer the flags ask for: the closest
-// format need not.
-bool FormatFits(HDC dc, int format, int flags) {
-  PIXELFORMATDESCRIPTOR got{};
-  if (!DescribePixelFormat(dc, format, sizeof got, &got)) return false;
-  constexpr DWORD NEEDED = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
-  if ((got.dwFlags & NEEDED) != NEEDED || got.iPixelType != PFD_TYPE_RGBA) return false;
-  if ((flags & DF_BACKBUFFER) && !(got.dwFlags & PFD_DOUBLEBUFFER)) return false;
-  if ((flags & DF_ALPHABUFFER) && got.cAlphaBits < 1) return false;
-  if ((flags & DF_DEPTHBUFFER) && got.cDepthBits < 1) return false;
-  if ((flags & DF_STENCILBUFFER) && got.cStencilBits < 1) return false;
-  if ((flags & DF_ACCUMBUFFER) && got.cAccumBits < 1) return false;
-  return true;
+// The device context's pixel formats, numbered from 1 (entry 0 is unused).
+std::vector<PIXELFORMATDESCRIPTOR> PixelFormats(HDC dc) {
+  const int count = DescribePixelFormat(dc, 1, sizeof(PIXELFORMATDESCRIPTOR), nullptr);
+  std::vector<PIXELFORMATDESCRIPTOR> formats(count > 0 ? count + 1 : 1);
+  for (int i = 1; i < static_cast<int>(formats.size()); ++i) {
+    if (!DescribePixelFormat(dc, i, sizeof formats[i], &formats[i])) formats[i] = {};
+  }
+  return formats;
 }
 
 // Gives the window's device context a pixel format for the flags. A window
 // keeps the first format it is given, so one it has already must fit.
 bool SetFormat(HDC dc, int flags) {
-  if (const int existing = GetPixelFormat(dc)) return FormatFits(dc, existing, flags);
+  const std::vector<PIXELFORMATDESCRIPTOR> formats = PixelFormats(dc);
+  if (const int existing = GetPixelFormat(dc)) {
+    return existing < static_cast<int>(formats.size()) && WglFormatFits(formats[existing], flags);
+  }
   const PIXELFORMATDESCRIPTOR request = FormatRequest(flags);
-  const int format = ChoosePixelFormat(dc, &request);
-  if (!format || !FormatFits(dc, format, flags)) return false;
-  return SetPixelFormat(dc, format, &request);
+  const int format = WglPreferredFormat(formats, ChoosePixelFormat(dc, &request), flags);
+  return format && SetPixelFormat(dc, format, &request);
 }
 
 // A context whose textures and display lists are the shared context's.
@@ -165,12 +167,12 @@ HGLRC NewContext(HDC dc) {
 
 // Gives the desktop its own mode back. The window is minimised (and stops
 // waiting for the vertical blank) when the focus went elsewhere; one being
-// destroyed is left alone.
+// closed or destroyed is left alone.
 void ReleaseScreen(GLDisplayRecord& record, bool minimise) {
   if (screenHolder != record.window) return;
   screenHolder = nullptr;
-  ChangeDisplaySettingsA(nullptr, 0);
-  if (!minimise) return;
+  RestoreDesktopMode();
+  if (!minimise || record.closing) return;
   ShowWindow(record.window, SW_MINIMIZE);
   SetSwapInterval(record, 0);
 }
@@ -178,13 +180,17 @@ void ReleaseScreen(GLDisplayRecord& record, bool minimise) {
 // Switches the screen to the display's mode, with its refresh rate when it
 // has one, else (or when that fails) with whatever rate the mode has.
 void TakeScreen(GLDisplayRecord& record) {
-  if (record.kind != KIND_FULLSCREEN || screenHolder == record.window) return;
+  if (record.kind != KIND_FULLSCREEN || record.closing || screenHolder == record.window) return;
   DEVMODEA mode{};
   mode.dmSize = sizeof mode;
   mode.dmPelsWidth = static_cast<DWORD>(record.width);
   mode.dmPelsHeight = static_cast<DWORD>(record.height);
   mode.dmBitsPerPel = static_cast<DWORD>(record.depth);
   mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT | DM_BITSPERPEL;
+  // Held from before the change: Windows tells every window of the change
+  // while it is made, and a focus lost meanwhile must find the screen held
+  // to give it back.
+  screenHolder = record.window;
   bool withRate = false;
   if (record.hz != 0) {
     mode.dmDisplayFrequency = static_cast<DWORD>(record.hz);
@@ -193,10 +199,13 @@ void TakeScreen(GLDisplayRecord& record) {
     mode.dmFields &= ~static_cast<DWORD>(DM_DISPLAYFREQUENCY);
   }
   if (!withRate && ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN) != DISP_CHANGE_SUCCESSFUL) {
+    if (screenHolder == record.window) screenHolder = nullptr;
     modeChangeFailed = true;
     return;
   }
-  screenHolder = record.window;
+  // Given back already, or the focus went while the mode changed.
+  if (screenHolder != record.window) return;
+  if (GetFocus() != record.window) return ReleaseScreen(record, true);
   // Waiting for the vertical blank only where the rate asked for is in force.
   SetSwapInterval(record, withRate ? 1 : 0);
 }
@@ -255,14 +264,13 @@ void DestroyRecord(GLDisplayRecord& record) {
   if (record.kind == KIND_ATTACHED) {
     ReleaseDC(record.window, record.dc);
   } else {
-    // Its WM_DESTROY gives a held screen back.
     DestroyWindow(record.window);
   }
 }
 
 void CloseAll() {
   while (!records.empty()) gldisplay_close(records.back().get());
-  if (screenHolder) ChangeDisplaySettingsA(nullptr, 0);
+  if (screenHolder) RestoreDesktopMode();
   screenHolder = nullptr;
   if (shared) {
     DestroyRecord(*shared);
@@ -399,6 +407,10 @@ void gldisplay_settings(GLDisplayRecord* record, int& width, int& height, int& d
 void gldisplay_close(GLDisplayRecord* record) {
   if (!Find(record)) return;
   if (record == current) gldisplay_make_current(nullptr);
+  // The desktop gets its mode back before the window goes, and the focus
+  // that moves as it goes (or comes back to it) changes the mode no more.
+  record->closing = true;
+  ReleaseScreen(*record, false);
   DestroyRecord(*record);
   std::erase_if(records, [&](const auto& r) { return r.get() == record; });
 }
@@ -409,6 +421,7 @@ void gldisplay_make_current(GLDisplayRecord* record) {
   if (record && !Find(record)) record = nullptr;
   // Also after gldisplay_toggle_shared left the shared context current.
   if (record == current && wglGetCurrentContext() == (record ? record->context : nullptr)) return;
+  if (record != current) swapInterval = -1;
   current = record;
   if (record) {
     wglMakeCurrent(record->dc, record->context);
@@ -421,7 +434,7 @@ void gldisplay_flip(int sync) {
   RaiseFailedModeChange();
   if (!current) return;
   const int interval = sync ? 1 : 0;
-  if (interval != current->swapInterval) SetSwapInterval(*current, interval);
+  if (interval != swapInterval) SetSwapInterval(*current, interval);
   SwapBuffers(current->dc);
 }
 
