@@ -308,6 +308,8 @@ void TDX7DrawDriver::RenderFrameQuad(TDX7ImageFrame& quadFrame, float x0, float 
     v.color = color;
   }
   SelectFrame(&quadFrame);
+  // Direct3D draws at most D3DMAXNUMVERTICES in one call.
+  if (batch.size() + 6 > D3DMAXNUMVERTICES) FlushBatch();
   // The strip's two triangles, waiting with the frame's other quads.
   for (int i : {0, 1, 2, 2, 1, 3}) batch.push_back(quadFrame.vertices[i]);
 }
