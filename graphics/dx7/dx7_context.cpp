@@ -82,7 +82,9 @@ DDPIXELFORMAT Bgra32PixelFormat() {
 }
 
 void (*DirectDrawFunction(const char* name))() {
-  static const HMODULE library = LoadLibraryA("ddraw");
+  // Never a ddraw.dll lying beside the program or in the current folder.
+  static const HMODULE library =
+      LoadLibraryExA("ddraw.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (!library) return nullptr;
   // Through void (*)(), which matches every function type.
   return reinterpret_cast<void (*)()>(GetProcAddress(library, name));

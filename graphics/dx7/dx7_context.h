@@ -31,8 +31,8 @@ class TDX7Context;
 // format of textures and of pixels handed to GDI.
 DDPIXELFORMAT Bgra32PixelFormat();
 
-// A function of the DirectDraw library, loaded on first use; null when the
-// library or the function is missing.
+// A function of the system's DirectDraw library, loaded on first use; null
+// when the library or the function is missing.
 void (*DirectDrawFunction(const char* name))();
 
 // Told when a full-screen display loses its device to another program and
