@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "runtime/runtime_error.h"
-#include "stream/text_stream.h"
 
 namespace {
 
@@ -29,7 +28,7 @@ Ref<TDX7DisplayDriver> FindDriver() {
     std::fprintf(stderr, "DirectX 7: %s\n", error.Message().ToBytes().c_str());
     return nullptr;
   }
-  if (context->modes.empty()) return nullptr;
+  if (context->modes.empty() || !context->CanMakeDevice()) return nullptr;
   return New<TDX7DisplayDriver>(context);
 }
 
@@ -66,8 +65,17 @@ void TDX7Display::Close() {
   driver->context->CloseContext();
 }
 
+bool TDX7Display::IsHidden() {
+  if (closed) return false;
+  TDX7Context& context = *driver->context;
+  if (IsIconic(window ? window : context.window)) return true;
+  return !context.RestoreDevice();
+}
+
 IDirect3DDevice7* TDX7Display::SetListener(TDX7DeviceListener* listener) {
-  return closed ? nullptr : driver->context->SetListener(listener);
+  if (closed) return nullptr;
+  driver->context->RestoreDevice();
+  return driver->context->SetListener(listener);
 }
 
 std::vector<Ref<TGraphicsMode>> TDX7DisplayDriver::GraphicsModes() { return context->modes; }
@@ -77,7 +85,7 @@ Ref<TDisplay> TDX7DisplayDriver::Attach(intptr_t window, int) {
   if (!handle || !IsWindow(handle)) return nullptr;
   // The desktop buffer takes the place of a display of the context's own.
   if (owner) owner->Close();
-  context->UseDesktop();
+  if (!context->UseDesktop()) return nullptr;
   attached++;
   return New<TDX7Display>(Ref<TDX7DisplayDriver>(this), handle);
 }
@@ -88,11 +96,9 @@ Ref<TDisplay> TDX7DisplayDriver::Create(int width, int height, int depth, int hz
   // attached ones: what it drove before is closed.
   if (owner) owner->Close();
   context->CloseContext();
-  if (depth != 0) {
-    context->CreateFullscreen(width, height, depth, hz);
-  } else {
-    context->CreateWindowed(width, height);
-  }
+  const bool made = depth != 0 ? context->CreateFullscreen(width, height, depth, hz)
+                               : context->CreateWindowed(width, height);
+  if (!made) return nullptr;
   const Ref<TDX7Display> display = New<TDX7Display>(Ref<TDX7DisplayDriver>(this), nullptr);
   owner = display.Get();
   return display;
@@ -100,30 +106,12 @@ Ref<TDisplay> TDX7DisplayDriver::Create(int width, int height, int depth, int hz
 
 void TDX7DisplayDriver::SetDisplay(const Ref<TDisplay>& display) {
   current = Cast<TDX7Display>(display);
-  if (!current || !current->window) return;
-  if (endSceneResult != 0) {
-    PrintLine(String("device lost!"));
-    context->ReleaseSurfaces();
-    context->CreateSurfaces();
-    context->device->BeginScene();
-    PrintLine(String("device restored!"));
-    endSceneResult = 0;
-  }
-  if (context->clipper) context->clipper->SetHWnd(0, current->window);
 }
 
 void TDX7DisplayDriver::Flip(int sync) {
   if (!current || current->closed) return;
   context->SetPresentInterval(sync != 0 ? 1 : 0);
-  if (!current->window) {
-    context->Present();
-    return;
-  }
-  RECT client{};
-  GetClientRect(current->window, &client);
-  endSceneResult = context->device->EndScene();
-  context->CopyToWindow(current->window, client.right, client.bottom);
-  context->device->BeginScene();
+  context->Present(current->window ? current->window : context->window);
 }
 
 Ref<TDX7DisplayDriver> DX7DisplayDriver() {

@@ -16,6 +16,10 @@ class TDX7Display : public TDisplay {
   // context's.
   DisplaySettings GetSettings() override;
   void Close() override;
+  // While its window is minimised, or its surfaces are lost and cannot be
+  // got back yet (asking tries).
+  bool IsHidden() override;
+  // The device, once lost surfaces are back; see TDX7Context::SetListener.
   IDirect3DDevice7* SetListener(TDX7DeviceListener* listener);
 
   HWND window;  // the attached window; null for the context's own
@@ -37,12 +41,9 @@ class TDX7DisplayDriver : public TDisplayDriver {
   Ref<TDX7Display> current;
   TDX7Display* owner = nullptr;  // the display the context's window is
   int attached = 0;              // open displays in attached windows
-  // What EndScene said when last presenting into an attached window;
-  // nonzero: the device was lost, and the surfaces are made again.
-  HRESULT endSceneResult = 0;
 };
 
 // The driver of the machine's primary DirectDraw driver, found on first use;
-// null when DirectDraw 7 is missing or offers no display mode of more than
-// 15 bits.
+// null when DirectDraw 7 is missing, offers no display mode of more than 15
+// bits, or makes no Direct3D device.
 Ref<TDX7DisplayDriver> DX7DisplayDriver();

@@ -16,13 +16,13 @@ DWORD ClampByte(int value) { return static_cast<DWORD>(value < 0 ? 0 : value > 2
 // Ends the scene for GDI to reach the back buffer, and opens it again.
 class SceneClosed {
  public:
-  explicit SceneClosed(IDirect3DDevice7* device) : device_(device) { device_->EndScene(); }
-  ~SceneClosed() { device_->BeginScene(); }
+  explicit SceneClosed(TDX7Context& context) : context_(context) { context_.EndScene(); }
+  ~SceneClosed() { context_.BeginScene(); }
   SceneClosed(const SceneClosed&) = delete;
   SceneClosed& operator=(const SceneClosed&) = delete;
 
  private:
-  IDirect3DDevice7* device_;
+  TDX7Context& context_;
 };
 
 }  // namespace
@@ -54,11 +54,18 @@ void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
     DX7DisplayDriver()->SetDisplay(nullptr);
     return;
   }
-  if (!dx7->SetListener(this)) return;
-  // Selecting an attached window's display may make the device again.
+  IDirect3DDevice7* const selected = dx7->SetListener(this);
+  if (!selected) return;
   DX7DisplayDriver()->SetDisplay(dx7);
-  device = DX7DisplayDriver()->context->device;
+  device = selected;
+  ApplyDeviceState();
+  const bool first = !draw->initialised;
+  SelectDrawDisplay(draw);
+  // The first selection has just applied the defaults.
+  if (!first) draw->ReapplyState();
+}
 
+void TDX7DrawDriver::ApplyDeviceState() {
   const int width = DisplayWidth(), height = DisplayHeight();
   clipLeft = clipTop = 0;
   clipRight = width;
@@ -100,16 +107,22 @@ void TDX7DrawDriver::SetDisplay(const Ref<TDisplay>& display) {
   frame = nullptr;
   magFilter = 0;
   blend = BLEND_SOLID;
-  const bool first = !draw->initialised;
-  SelectDrawDisplay(draw);
-  // The first selection has just applied the defaults.
-  if (!first) draw->ReapplyState();
 }
 
 void TDX7DrawDriver::DeviceReleased(TDX7Context&) {
   device = nullptr;
   frame = nullptr;
   batch.clear();
+}
+
+void TDX7DrawDriver::DeviceRestored(TDX7Context& context) {
+  // Restored surfaces keep their device, and its state with it.
+  if (device) return;
+  device = context.device;
+  const Ref<TDrawDisplay> draw = CurrentDrawDisplay();
+  if (!draw || draw->driver.Get() != this) return;
+  ApplyDeviceState();
+  draw->ReapplyState();
 }
 
 void TDX7DrawDriver::Flip(int sync) {
@@ -129,6 +142,7 @@ void TDX7DrawDriver::ApplyBlend(int mode) {
   if (mode == blend) return;
   FlushBatch();
   blend = mode;
+  if (!device) return;
   const auto set = [&](bool test, bool blending, DWORD source = 0, DWORD target = 0) {
     device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, test);
     device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blending);
@@ -177,6 +191,7 @@ void TDX7DrawDriver::ApplyClip(int x, int y, int width, int height) {
   clipTop = y;
   clipRight = x + width;
   clipBottom = y + height;
+  if (!device) return;
   if (x == 0 && y == 0 && width == DisplayWidth() && height == DisplayHeight()) {
     device->SetRenderState(D3DRENDERSTATE_CLIPPLANEENABLE, 0);
     return;
@@ -199,6 +214,7 @@ void TDX7DrawDriver::ApplyLineWidth(float width) { lineWidth = width; }
 
 void TDX7DrawDriver::ClearBuffer() {
   FlushBatch();
+  if (!device) return;
   D3DRECT rect{clipLeft, clipTop, clipRight, clipBottom};
   device->Clear(1, &rect, D3DCLEAR_TARGET, clearColor, 0, 0);
 }
@@ -209,7 +225,7 @@ void TDX7DrawDriver::Place(DX7Vertex& vertex, float x, float y, float tx, float 
 
 void TDX7DrawDriver::Draw(D3DPRIMITIVETYPE type, DX7Vertex* vertices, DWORD count) {
   SelectFrame(nullptr);
-  device->DrawPrimitive(type, DX7_VERTEX_FORMAT, vertices, count, 0);
+  if (device) device->DrawPrimitive(type, DX7_VERTEX_FORMAT, vertices, count, 0);
 }
 
 void TDX7DrawDriver::RenderPoint(float x, float y) {
@@ -273,9 +289,12 @@ void TDX7DrawDriver::RenderPolygon(const std::vector<float>& xy, float hx, float
 void TDX7DrawDriver::SelectFrame(TDX7ImageFrame* selected) {
   if (selected == frame) return;
   FlushBatch();
+  const bool textured = frame != nullptr;
+  frame = selected;
+  if (!device) return;
   if (selected) {
     device->SetTexture(0, selected->surface);
-    if (!frame) {
+    if (!textured) {
       device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
       device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
     }
@@ -289,7 +308,6 @@ void TDX7DrawDriver::SelectFrame(TDX7ImageFrame* selected) {
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
     device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
   }
-  frame = selected;
 }
 
 Ref<TDX7ImageFrame> TDX7DrawDriver::NewFrame(int width, int height, int flags) {
@@ -308,14 +326,18 @@ void TDX7DrawDriver::RenderFrameQuad(TDX7ImageFrame& quadFrame, float x0, float 
     v.color = color;
   }
   SelectFrame(&quadFrame);
+  // Direct3D draws at most D3DMAXNUMVERTICES in one call.
+  if (batch.size() + 6 > D3DMAXNUMVERTICES) FlushBatch();
   // The strip's two triangles, waiting with the frame's other quads.
   for (int i : {0, 1, 2, 2, 1, 3}) batch.push_back(quadFrame.vertices[i]);
 }
 
 void TDX7DrawDriver::FlushBatch() {
   if (batch.empty()) return;
-  device->DrawPrimitive(D3DPT_TRIANGLELIST, DX7_TEXTURED_VERTEX_FORMAT, batch.data(),
-                        static_cast<DWORD>(batch.size()), 0);
+  if (device) {
+    device->DrawPrimitive(D3DPT_TRIANGLELIST, DX7_TEXTURED_VERTEX_FORMAT, batch.data(),
+                          static_cast<DWORD>(batch.size()), 0);
+  }
   batch.clear();
 }
 
@@ -341,10 +363,11 @@ IDirectDrawSurface7* TDX7DrawDriver::CreateSystemSurface(Ref<TPixmap>& pixmap) {
 
 template <class Copy>
 void TDX7DrawDriver::WithBackBufferDC(Ref<TPixmap> pixmap, Copy copy) {
-  if (pixmap->Width() < 1 || pixmap->Height() < 1) return;
+  if (!device || pixmap->Width() < 1 || pixmap->Height() < 1) return;
   FlushBatch();
-  IDirectDrawSurface7* const back = DX7DisplayDriver()->context->backBuffer;
-  SceneClosed closed(device);
+  TDX7Context& context = *DX7DisplayDriver()->context;
+  IDirectDrawSurface7* const back = context.backBuffer;
+  SceneClosed closed(context);
   IDirectDrawSurface7* const system = CreateSystemSurface(pixmap);
   HDC backDC = nullptr, systemDC = nullptr;
   if (SUCCEEDED(back->GetDC(&backDC))) {

@@ -53,8 +53,10 @@ class TDX7DrawDriver : public TDrawDriver, public TDX7DeviceListener {
 
   // Textures stay on a lost device (they are managed): nothing to do.
   void DeviceLost(TDX7Context&) override {}
-  void DeviceRestored(TDX7Context&) override {}
-  // Forgets the device, and the texture it had bound.
+  // A device made anew gets the whole state again.
+  void DeviceRestored(TDX7Context& context) override;
+  // Forgets the device, and the texture it had bound; until a device comes
+  // back, drawing does nothing.
   void DeviceReleased(TDX7Context&) override;
 
   // Binds the frame's texture (null: none) with its filter.
@@ -86,6 +88,10 @@ class TDX7DrawDriver : public TDrawDriver, public TDX7DeviceListener {
   std::vector<DX7TexturedVertex> batch;  // triangles of the frame's quads
 
  private:
+  // What the driver keeps on the device: viewport and projection for the
+  // current display, and the render and texture-stage states of a display
+  // selected for the first time, no texture bound.
+  void ApplyDeviceState();
   // The local point placed by the matrix at (tx, ty).
   void Place(DX7Vertex& vertex, float x, float y, float tx, float ty) const;
   void Draw(D3DPRIMITIVETYPE type, DX7Vertex* vertices, DWORD count);

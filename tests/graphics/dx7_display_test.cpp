@@ -2,21 +2,30 @@
 // the drawing layer: what is drawn reads back from the back buffer and shows
 // on the screen after a flip, in full screen (also after the device was lost
 // to another window and given back), in a window of its own and in a window
-// it was attached to.
+// it was attached to; surfaces lost without a change of focus come back, and
+// a display that cannot be made leaves nothing behind. Wine loses no surface
+// by itself: a forwarding primary surface and a recording device in front of
+// Wine's own answer the calls that fail.
 
 #include "graphics/dx7/dx7_display.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/display/graphics.h"
 #include "graphics/draw2d/draw_primitives.h"
 #include "graphics/draw2d/draw_state.h"
 #include "graphics/draw2d/image.h"
 #include "graphics/dx7/dx7_draw.h"
+#include "runtime/runtime_error.h"
 #include "system/system_driver.h"
+#include "tests/graphics/dx7_fake_device.h"
+#include "tests/graphics/dx7_forwarding_surface.h"
 #include "tests/graphics/win32_screen.h"
 #include "tests/system/win32_test_input.h"
 
@@ -73,6 +82,35 @@ struct DeviceRecorder : TDX7DeviceListener {
   int lost = 0, restored = 0;
 };
 
+// Puts a forwarding primary surface and a recording device in front of each
+// that Wine makes for the context, or refuses to make them.
+struct Interposer : TDX7Factory {
+  HRESULT CreateSurface(IDirectDraw7& directDraw, DDSURFACEDESC2& desc,
+                        IDirectDrawSurface7** surface) override {
+    const bool primary = desc.ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE;
+    if (primary && refuse == "CreateSurface") return DDERR_OUTOFVIDEOMEMORY;
+    const HRESULT result = TDX7Factory::CreateSurface(directDraw, desc, surface);
+    if (FAILED(result) || !primary) return result;
+    primaries.push_back(std::make_unique<ForwardingSurface>(*surface));
+    *surface = primaries.back().get();
+    return result;
+  }
+  HRESULT CreateDevice(IDirect3D7& direct3D, REFCLSID type, IDirectDrawSurface7* target,
+                       IDirect3DDevice7** device) override {
+    if (refuse == "CreateDevice") return DDERR_OUTOFVIDEOMEMORY;
+    const HRESULT result = TDX7Factory::CreateDevice(direct3D, type, target, device);
+    if (FAILED(result)) return result;
+    devices.push_back(std::make_unique<FakeD3DDevice>());
+    devices.back()->inner = *device;
+    *device = devices.back().get();
+    return result;
+  }
+
+  std::string refuse;  // "CreateSurface" (the primary), "CreateDevice" or none
+  std::vector<std::unique_ptr<ForwardingSurface>> primaries;
+  std::vector<std::unique_ptr<FakeD3DDevice>> devices;
+};
+
 // A frame: cleared to the background, a yellow square at (10, 10) and the
 // picture at (40, 30).
 void DrawScene(const Ref<TImage>& image, Rgb background) {
@@ -114,11 +152,42 @@ class Dx7DisplayTest : public testing::Test {
     picture = Picture();
     image = LoadImageFrom(picture, 0);
     SetImageAnchor(image, 0, 0);
+    directFactory = Context().factory;
   }
 
   void TearDown() override {
     CloseOpenedDisplay();
     PumpEvents();
+    Context().factory = directFactory;
+  }
+
+  // Opens a full-screen display, or a window of 200 x 150, made through the
+  // interposer.
+  void Open(bool fullScreen) {
+    Context().factory = &interposer;
+    OpenDisplay(fullScreen ? 800 : 200, fullScreen ? 600 : 150, fullScreen ? 32 : 0, 0,
+                DF_BACKBUFFER);
+  }
+
+  // Where the display's client area is on the screen.
+  POINT Origin() {
+    POINT origin{0, 0};
+    ClientToScreen(DisplayWindow(), &origin);
+    return origin;
+  }
+
+  // Frames as the game runs them, until the screen shows one: none while
+  // the display is hidden, when it waits for messages instead.
+  bool PlayUntilShown(Rgb background, POINT origin) {
+    return PumpUntil([&] {
+      if (IsDisplayHidden()) {
+        WaitEventsFor(50);
+        return false;
+      }
+      DrawScene(image, background);
+      FlipDisplay(0);
+      return ScreenAt(origin.x + 8, origin.y + 8) == background;
+    });
   }
 
   // Draws a frame on the background, reads it back from the back buffer, and
@@ -144,10 +213,12 @@ class Dx7DisplayTest : public testing::Test {
   Ref<TPixmap> picture;
   Ref<TImage> image;
   DeviceRecorder recorder;  // told until the display closes
+  Interposer interposer;
+  TDX7Factory* directFactory = nullptr;
 };
 
 TEST_F(Dx7DisplayTest, FullScreenLosesTheDeviceWithTheFocusAndDrawsAgainWithTheSameTextures) {
-  OpenDisplay(800, 600, 32, 0, DF_BACKBUFFER);
+  Open(true);
   ASSERT_TRUE(CurrentDisplay());
   const HWND window = DisplayWindow();
   ASSERT_TRUE(window);
@@ -168,13 +239,23 @@ TEST_F(Dx7DisplayTest, FullScreenLosesTheDeviceWithTheFocusAndDrawsAgainWithTheS
   DeviceRecorder late;
   EXPECT_FALSE(Context().SetListener(&late)) << "no device while it is lost";
 
+  // Hidden, the display presents nothing and touches no surface.
+  EXPECT_EQ(IsDisplayHidden(), 1);
+  const size_t primaryCalls = interposer.primaries.back()->calls.size();
+  const size_t deviceCalls = interposer.devices.back()->calls.size();
+  for (int i = 0; i < 3; i++) FlipDisplay(0);
+  EXPECT_EQ(interposer.primaries.back()->calls.size(), primaryCalls);
+  EXPECT_EQ(interposer.devices.back()->calls.size(), deviceCalls);
+
+  const int regained = ClockMillis();
   ShowWindow(window, SW_RESTORE);
   SetForegroundWindow(window);
   SetFocus(window);
-  EXPECT_TRUE(PumpUntil([&] {
-    return !IsIconic(window) && GetFocus() == window && recorder.restored == 1;
-  })) << "restored "
-      << recorder.restored;
+  EXPECT_TRUE(PlayUntilShown({0, 128, 0}, {0, 0})) << "no frame shown after the focus came back";
+  std::printf("From the focus regained to a frame shown: %d ms\n",
+              MillisSince(regained, ClockMillis()));
+  EXPECT_TRUE(!IsIconic(window) && GetFocus() == window);
+  EXPECT_EQ(recorder.restored, 1);
   EXPECT_FALSE(Context().state & DX7_LOST);
   EXPECT_EQ(late.lost + late.restored, 0) << "a listener is not kept while the device is lost";
   DestroyWindow(other);
@@ -238,6 +319,87 @@ TEST_F(Dx7DisplayTest, AnAttachedDisplayPresentsIntoItsWindowsClientArea) {
   CloseDisplay(display);
   EXPECT_TRUE(IsWindow(window)) << "the window is its owner's";
   DestroyWindow(window);
+}
+
+TEST_F(Dx7DisplayTest, SurfacesLostWithoutAFocusChangeComeBackAndTheNextFramesShow) {
+  // Where Restore cannot bring the surfaces back (DDERR_WRONGMODE, after a
+  // change of mode) they are made anew with a new device, which gets the
+  // driver's whole state; while that fails, the display is hidden.
+  const struct {
+    const char* call;
+    bool fullScreen;
+    HRESULT restore;
+  } cases[] = {
+      {"BeginScene", true, DD_OK},     {"EndScene", true, DDERR_WRONGMODE},
+      {"Flip", true, DDERR_WRONGMODE}, {"BeginScene", false, DDERR_WRONGMODE},
+      {"EndScene", false, DD_OK},      {"Blt", false, DD_OK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + (c.fullScreen ? " in full screen" : " in a window") +
+                 (c.restore == DD_OK ? ", restored" : ", made anew"));
+    Open(c.fullScreen);
+    ASSERT_TRUE(CurrentDisplay());
+    const POINT origin = Origin();
+    DrawAndShow({60, 60, 60}, origin.x, origin.y);
+    const Ref<TImageFrame> texture = image->Frame(0);
+
+    const bool scene = std::string(c.call).ends_with("Scene");
+    auto& script =
+        scene ? interposer.devices.back()->failOnce : interposer.primaries.back()->failOnce;
+    script[c.call] = DDERR_SURFACELOST;
+    if (c.restore != DD_OK) {
+      interposer.primaries.back()->failOnce["Restore"] = c.restore;
+      interposer.refuse = "CreateDevice";
+    }
+    // What is printed is read back afterwards: nothing is checked meanwhile.
+    testing::internal::CaptureStdout();
+    DrawScene(image, {0, 128, 0});
+    FlipDisplay(0);
+    int hiddenWithoutDevice = 1;
+    if (c.restore != DD_OK) {
+      hiddenWithoutDevice = IsDisplayHidden();
+      // Drawn meanwhile, a frame goes nowhere.
+      DrawScene(image, {0, 128, 0});
+      FlipDisplay(0);
+      interposer.refuse.clear();
+    }
+    const int hidden = IsDisplayHidden();
+    std::string printed = testing::internal::GetCapturedStdout();
+    std::erase(printed, '\r');
+    EXPECT_EQ(hiddenWithoutDevice, 1);
+    EXPECT_EQ(hidden, 0);
+    EXPECT_EQ(printed, "device lost!\ndevice restored!\n");
+    DrawAndShow({0, 0, 128}, origin.x, origin.y);
+    EXPECT_FALSE(Context().Lost());
+    EXPECT_EQ(image->Frame(0), texture);
+    CloseOpenedDisplay();
+  }
+}
+
+TEST_F(Dx7DisplayTest, ADisplayWhoseSurfacesCannotBeMadeLeavesNothingBehind) {
+  // Nor is DirectDraw a driver at all where it makes no Direct3D device.
+  Context().factory = &interposer;
+  interposer.refuse = "CreateDevice";
+  EXPECT_FALSE(Context().CanMakeDevice());
+
+  for (const char* refused : {"CreateSurface", "CreateDevice"}) {
+    for (const bool fullScreen : {true, false}) {
+      SCOPED_TRACE(std::string(refused) + (fullScreen ? " in full screen" : " in a window"));
+      interposer.refuse = refused;
+      EXPECT_THROW(Open(fullScreen), RuntimeError);
+      EXPECT_FALSE(CurrentDisplay());
+      EXPECT_FALSE(DisplayWindow());
+      EXPECT_EQ(Context().state, DX7_CLOSED);
+
+      // The same driver makes the next one.
+      interposer.refuse.clear();
+      Open(fullScreen);
+      ASSERT_TRUE(CurrentDisplay());
+      const POINT origin = Origin();
+      DrawAndShow({60, 60, 60}, origin.x, origin.y);
+      CloseOpenedDisplay();
+    }
+  }
 }
 
 }  // namespace

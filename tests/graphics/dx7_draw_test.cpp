@@ -436,6 +436,28 @@ TEST_F(DX7Draw, FramesDrawTexturedAndPrimitivesUnbindTheTextureFirst) {
   EXPECT_EQ(nullptr, driver->frame);
 }
 
+TEST_F(DX7Draw, QuadsGoToDirect3DInDrawsOfAtMost65535VerticesAndNoneIsLost) {
+  const Ref<TDX7ImageFrame> tile = New<TDX7ImageFrame>(driver, 1, 1, 0);
+  tile->surface = reinterpret_cast<IDirectDrawSurface7*>(uintptr_t{0x1000});
+  driver->ApplyMatrix(1, 0, 0, 1);
+  device.Reset();
+  constexpr int QUADS = 25000;  // 150000 vertices
+  std::vector<float> placed;
+  for (int i = 0; i < QUADS; i++) {
+    tile->Render(0, 0, 1, 1, static_cast<float>(i), 0);
+    placed.push_back(static_cast<float>(i));
+  }
+  driver->FlushBatch();
+  std::vector<float> drawn;  // the left edge of each quad drawn, in order
+  for (const auto& draw : device.draws) {
+    EXPECT_LE(draw.vertices.size(), 65535u);
+    EXPECT_EQ(draw.vertices.size() % 6, 0u) << "a quad split between draws";
+    for (size_t v = 0; v < draw.vertices.size(); v += 6) drawn.push_back(draw.vertices[v].x);
+  }
+  EXPECT_EQ(drawn, placed);
+  tile->surface = nullptr;
+}
+
 TEST(DX7ImageFrame, MixPixelsAveragesEachByteRoundingUp) {
   EXPECT_EQ(0x80808080u, TDX7ImageFrame::MixPixels(0xffffffff, 0));
   EXPECT_EQ(0x80808080u, TDX7ImageFrame::MixPixels(0xff00ff00, 0x00ff00ff));

@@ -1,8 +1,9 @@
 #pragma once
-// For the DirectX 7 driver tests: a Direct3D 7 device that draws nothing and
-// records what it is told. Every call is logged by name in order; the state
-// setters, clears and draws also keep their arguments (vertices copied, as
-// the caller's buffer is gone by the time a test looks).
+// For the DirectX 7 driver tests: a Direct3D 7 device that records what it is
+// told, and draws nothing unless it stands in front of a real device. Every
+// call is logged by name in order; the state setters, clears and draws also
+// keep their arguments (vertices copied, as the caller's buffer is gone by
+// the time a test looks).
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -88,15 +89,26 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   std::vector<std::pair<D3DTRANSFORMSTATETYPE, D3DMATRIX>> transforms;
   std::vector<D3DVIEWPORT7> viewports;
   std::map<D3DRENDERSTATETYPE, DWORD> stateValues;
+  // When set, the calls the driver makes go on to this device, whose
+  // answers are returned; it is released with this one.
+  IDirect3DDevice7* inner = nullptr;
+  // Answered once each, in place of the call of that name: DDERR_SURFACELOST
+  // for "EndScene", say.
+  std::map<std::string, HRESULT> failOnce;
 
-  // IUnknown: the device lives on the test's stack.
+  // IUnknown: the device lives as long as its test keeps it.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
     calls.emplace_back("QueryInterface");
     if (object) *object = nullptr;
     return E_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    if (!inner) return 1;
+    const ULONG left = inner->Release();
+    if (left == 0) inner = nullptr;
+    return left;
+  }
 
   HRESULT STDMETHODCALLTYPE GetCaps(D3DDEVICEDESC7* desc) override {
     calls.emplace_back("GetCaps");
@@ -106,39 +118,43 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   HRESULT STDMETHODCALLTYPE EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK, void*) override {
     return Unsupported("EnumTextureFormats");
   }
-  HRESULT STDMETHODCALLTYPE BeginScene() override { return Ok("BeginScene"); }
-  HRESULT STDMETHODCALLTYPE EndScene() override { return Ok("EndScene"); }
+  HRESULT STDMETHODCALLTYPE BeginScene() override {
+    return Pass("BeginScene", [](IDirect3DDevice7& d) { return d.BeginScene(); });
+  }
+  HRESULT STDMETHODCALLTYPE EndScene() override {
+    return Pass("EndScene", [](IDirect3DDevice7& d) { return d.EndScene(); });
+  }
   HRESULT STDMETHODCALLTYPE GetDirect3D(IDirect3D7** d3d) override {
     if (d3d) *d3d = nullptr;
     return Unsupported("GetDirect3D");
   }
-  HRESULT STDMETHODCALLTYPE SetRenderTarget(IDirectDrawSurface7*, DWORD) override {
-    return Ok("SetRenderTarget");
+  HRESULT STDMETHODCALLTYPE SetRenderTarget(IDirectDrawSurface7* surface, DWORD flags) override {
+    return Pass("SetRenderTarget",
+                [&](IDirect3DDevice7& d) { return d.SetRenderTarget(surface, flags); });
   }
   HRESULT STDMETHODCALLTYPE GetRenderTarget(IDirectDrawSurface7** surface) override {
     if (surface) *surface = nullptr;
     return Unsupported("GetRenderTarget");
   }
   HRESULT STDMETHODCALLTYPE Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color,
-                                  D3DVALUE, DWORD) override {
-    calls.emplace_back("Clear");
+                                  D3DVALUE z, DWORD stencil) override {
     ClearCall clear{{}, flags, color};
     if (rects) clear.rects.assign(rects, rects + count);
     clears.push_back(clear);
-    return D3D_OK;
+    return Pass("Clear", [&](IDirect3DDevice7& d) {
+      return d.Clear(count, rects, flags, color, z, stencil);
+    });
   }
   HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override {
-    calls.emplace_back("SetTransform");
     transforms.emplace_back(state, matrix ? *matrix : D3DMATRIX{});
-    return D3D_OK;
+    return Pass("SetTransform", [&](IDirect3DDevice7& d) { return d.SetTransform(state, matrix); });
   }
   HRESULT STDMETHODCALLTYPE GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) override {
     return Unsupported("GetTransform");
   }
   HRESULT STDMETHODCALLTYPE SetViewport(D3DVIEWPORT7* data) override {
-    calls.emplace_back("SetViewport");
     viewports.push_back(data ? *data : D3DVIEWPORT7{});
-    return D3D_OK;
+    return Pass("SetViewport", [&](IDirect3DDevice7& d) { return d.SetViewport(data); });
   }
   HRESULT STDMETHODCALLTYPE MultiplyTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) override {
     return Unsupported("MultiplyTransform");
@@ -153,10 +169,10 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   HRESULT STDMETHODCALLTYPE SetLight(DWORD, D3DLIGHT7*) override { return Ok("SetLight"); }
   HRESULT STDMETHODCALLTYPE GetLight(DWORD, D3DLIGHT7*) override { return Unsupported("GetLight"); }
   HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override {
-    calls.emplace_back("SetRenderState");
     renderStates.push_back({state, value});
     stateValues[state] = value;
-    return D3D_OK;
+    return Pass("SetRenderState",
+                [&](IDirect3DDevice7& d) { return d.SetRenderState(state, value); });
   }
   HRESULT STDMETHODCALLTYPE GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) override {
     calls.emplace_back("GetRenderState");
@@ -167,13 +183,14 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   HRESULT STDMETHODCALLTYPE EndStateBlock(LPDWORD) override { return Unsupported("EndStateBlock"); }
   HRESULT STDMETHODCALLTYPE PreLoad(IDirectDrawSurface7*) override { return Ok("PreLoad"); }
   HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices,
-                                          DWORD count, DWORD) override {
-    calls.emplace_back("DrawPrimitive");
+                                          DWORD count, DWORD flags) override {
     DrawCall draw{type, fvf, {}};
     const auto* bytes = static_cast<const unsigned char*>(vertices);
     for (DWORD i = 0; i < count; i++) draw.vertices.push_back(ReadVertex(fvf, bytes, i));
     draws.push_back(std::move(draw));
-    return D3D_OK;
+    return Pass("DrawPrimitive", [&](IDirect3DDevice7& d) {
+      return d.DrawPrimitive(type, fvf, vertices, count, flags);
+    });
   }
   HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, DWORD, void*, DWORD, WORD*,
                                                  DWORD, DWORD) override {
@@ -212,9 +229,8 @@ class FakeD3DDevice : public IDirect3DDevice7 {
     return Unsupported("GetTexture");
   }
   HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, IDirectDrawSurface7* surface) override {
-    calls.emplace_back("SetTexture");
     textures.push_back({stage, surface});
-    return D3D_OK;
+    return Pass("SetTexture", [&](IDirect3DDevice7& d) { return d.SetTexture(stage, surface); });
   }
   HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD, D3DTEXTURESTAGESTATETYPE,
                                                  LPDWORD) override {
@@ -222,9 +238,9 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   }
   HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                                  DWORD value) override {
-    calls.emplace_back("SetTextureStageState");
     stageStates.push_back({stage, type, value});
-    return D3D_OK;
+    return Pass("SetTextureStageState",
+                [&](IDirect3DDevice7& d) { return d.SetTextureStageState(stage, type, value); });
   }
   HRESULT STDMETHODCALLTYPE ValidateDevice(LPDWORD passes) override {
     if (passes) *passes = 1;
@@ -251,11 +267,10 @@ class FakeD3DDevice : public IDirect3DDevice7 {
     return Unsupported("GetLightEnable");
   }
   HRESULT STDMETHODCALLTYPE SetClipPlane(DWORD index, D3DVALUE* plane) override {
-    calls.emplace_back("SetClipPlane");
     ClipPlane recorded{index, {}};
     if (plane) std::copy(plane, plane + 4, recorded.plane.begin());
     clipPlanes.push_back(recorded);
-    return D3D_OK;
+    return Pass("SetClipPlane", [&](IDirect3DDevice7& d) { return d.SetClipPlane(index, plane); });
   }
   HRESULT STDMETHODCALLTYPE GetClipPlane(DWORD, D3DVALUE*) override {
     return Unsupported("GetClipPlane");
@@ -263,6 +278,19 @@ class FakeD3DDevice : public IDirect3DDevice7 {
   HRESULT STDMETHODCALLTYPE GetInfo(DWORD, void*, DWORD) override { return Unsupported("GetInfo"); }
 
  private:
+  // Logs the call, then answers with its scripted failure, or the inner
+  // device's answer, or success.
+  template <class Call>
+  HRESULT Pass(const char* name, Call call) {
+    calls.emplace_back(name);
+    const auto failure = failOnce.find(name);
+    if (failure != failOnce.end()) {
+      const HRESULT result = failure->second;
+      failOnce.erase(failure);
+      return result;
+    }
+    return inner ? call(*inner) : D3D_OK;
+  }
   HRESULT Ok(const char* name) {
     calls.emplace_back(name);
     return D3D_OK;
