@@ -8,7 +8,6 @@
 #include "graphics/display/graphics.h"
 #include "runtime/runtime_error.h"
 #include "tests/game/game_fixture.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -92,16 +91,6 @@ TEST_F(MainLoop, TheIntroTakesItsTimeAcrossTheClockWrap) {
   EXPECT_EQ(took, 5005u + 2005 + 5005 + 2 * 101 * 10);
 }
 
-TEST_F(MainLoop, AQuitRequestEndsTheIntroAndThenTheProgram) {
-  Game().backgroundImage = NewImage(800, 600, 1, -1);
-  keys->Queue(EVENT_APPTERMINATE);  // the window closed, Alt+F4, the session ending
-  const int start = keys->millis;
-  LoadGameImages(0);
-  EXPECT_LT(MillisSince(start, keys->millis), 100) << "the intro went on";
-  RunFrameTicks();
-  EXPECT_EQ(Game().state, Quit);
-}
-
 // A hidden display draws nothing; the loop waits for a frame's worth of
 // ticks, or for a message, and the game's time keeps its pace.
 TEST_F(MainLoop, WhileHiddenTheLoopWaitsAndTheTicksKeepTime) {
@@ -109,14 +98,11 @@ TEST_F(MainLoop, WhileHiddenTheLoopWaitsAndTheTicksKeepTime) {
   g.state = Dying;
   g.deathCounter = 100000;
   g.nextTick = keys->millis = 5000;
-  int frames = 0;
-  while (MillisSince(5000, keys->millis) < 1000) {
+  for (int frames = 0; MillisSince(5000, keys->millis) < 1000; ++frames) {
+    ASSERT_LE(frames, 1000 / (MAX_TICKS_PER_FRAME * TICK_MILLIS) + 1);
     RunFrameTicks();
     WaitWhileHidden();
-    EndFrame();
-    ++frames;
   }
-  EXPECT_LE(frames, 1000 / (MAX_TICKS_PER_FRAME * TICK_MILLIS) + 2);
   RunFrameTicks();
   EXPECT_EQ(100000 - g.deathCounter, MillisSince(5000, keys->millis) / TICK_MILLIS + 1)
       << "every tick due has run";
@@ -124,36 +110,6 @@ TEST_F(MainLoop, WhileHiddenTheLoopWaitsAndTheTicksKeepTime) {
   const int before = keys->millis;
   WaitWhileHidden();
   EXPECT_EQ(keys->millis, before) << "a message ends the wait";
-}
-
-TEST_F(MainLoop, LosingTheFocusPausesAGameAsPDoes) {
-  GameGlobals& g = Game();
-  // On the title the focus comes and goes; the game started later runs.
-  keys->Queue(EVENT_APPSUSPEND);
-  keys->Queue(EVENT_APPRESUME);
-  GameTick();
-  StartPlaying();
-  Ticks(1);
-  EXPECT_EQ(g.paused, 0);
-
-  keys->Queue(EVENT_APPSUSPEND);
-  GameTick();
-  EXPECT_EQ(g.paused, 1);
-  const double x = Head().x;
-  Ticks(10);
-  EXPECT_EQ(Head().x, x) << "nothing moves while paused";
-  keys->Queue(EVENT_APPRESUME);
-  Hit(KEY_P);
-  GameTick();
-  EXPECT_EQ(g.paused, 0) << "P resumes";
-
-  // Gone while getting ready: the game comes out of Get Ready paused.
-  StartNewGame();
-  g.state = GetReady;
-  keys->Queue(EVENT_APPSUSPEND);
-  for (int ticks = 0; g.state == GetReady && ticks < 1000; ++ticks) GameTick();
-  EXPECT_EQ(g.state, Playing);
-  EXPECT_EQ(g.paused, 1);
 }
 
 TEST_F(MainLoop, TitleKeys) {
@@ -265,31 +221,18 @@ TEST_F(MainLoop, ADriverWhoseDisplaysNeverOpenIsNoDeadEnd) {
   GameGlobals& g = Game();
   const Ref<TDisplayDriver> gl = CurrentDisplayDriver(), none = New<TNoDisplayDriver>();
   g.backgroundImage = NewImage(800, 600, 1, -1);
-  g.glAvailable = g.dx7Available = 1;
   SetWindowed(true);
-  TempDir dir;
   for (const int broken : {0, 1}) {
     SCOPED_TRACE(broken == 0 ? "OpenGL broken" : "DirectX 7 broken");
     g.openGL = broken == 0 ? none : gl;
     g.directX7 = broken == 1 ? none : gl;
     g.driverFlag = broken;
-    testing::internal::CaptureStderr();
     OpenChosenDisplay();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("could not open the display"),
-              std::string::npos);
-    EXPECT_TRUE(OpenedDisplay());
     EXPECT_EQ(g.driverFlag, 1 - broken);
-
-    testing::internal::CaptureStderr();
     SwitchDisplayDriver();
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(CurrentDisplayDriver(), gl);
-    EXPECT_TRUE(OpenedDisplay());
-    EXPECT_TRUE(g.images.font) << "the images are loaded again";
-    EXPECT_EQ(g.driverFlag, 1 - broken);
-    ASSERT_TRUE(WriteSettings(String::FromBytes((dir / "config.ini").c_str())));
-    EXPECT_EQ(ReadFileBytes(dir / "config.ini"),
-              std::string(1, static_cast<char>(1 - broken)) + std::string(3, '\0'));
+    EXPECT_TRUE(OpenedDisplay() && g.images.font) << "open, the images loaded again";
+    EXPECT_EQ(g.driverFlag, 1 - broken) << "the driver saved is the one that opened";
   }
   g.openGL = g.directX7 = none;
   g.driverFlag = 0;
