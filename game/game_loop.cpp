@@ -199,10 +199,14 @@ void RunFrameTicks() {
 }
 
 void WaitWhileHidden() {
-  // Woken at once by the window's messages (the focus back, a key); else
-  // when a frame's worth of ticks is due, so the game's time keeps its pace.
-  const int due = AddMillis(Game().nextTick, (MAX_TICKS_PER_FRAME - 1) * TICK_MILLIS);
-  WaitEventsFor(MillisSince(ClockMillis(), due));
+  GameGlobals& g = Game();
+  // Woken at once by the window's messages (the focus back, a close
+  // request); else now and then, to ask the display again.
+  WaitEventsFor(HIDDEN_WAIT_MILLIS);
+  if (QuitRequested()) g.state = Quit;
+  // The game stands still while nobody sees it: once seen, its ticks go on
+  // from then, with no backlog.
+  g.nextTick = ClockMillis();
 }
 
 void EndFrame() {
@@ -223,14 +227,14 @@ void RunGame() {
   StartUp();
   MarkFrameMeter("loop");
   while (Game().state < Quit) {
-    RunFrameTicks();
     if (IsDisplayHidden()) {
       WaitWhileHidden();
-    } else {
-      DrawFrame();
-      // When the frame was shown, and in which state.
-      MarkFrameMeter(STATE_LABELS[Game().state]);
+      continue;
     }
+    RunFrameTicks();
+    DrawFrame();
+    // When the frame was shown, and in which state.
+    MarkFrameMeter(STATE_LABELS[Game().state]);
     EndFrame();
   }
 }

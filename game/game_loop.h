@@ -14,9 +14,11 @@ void RunGame();
 void GameTick();
 // The ticks due at the frame's clock reading, as many as one frame may run.
 void RunFrameTicks();
-// While the display is hidden (minimised, or its surfaces lost) no frame is
-// drawn: this waits for the window's messages until the ticks of a frame
-// are due, instead.
+// While the display is hidden (minimised, or its surfaces lost) the game
+// stands still: no tick runs and no frame is drawn. This waits for the
+// window's messages, at most HIDDEN_WAIT_MILLIS; a quit request ends the
+// loop, and the ticks go on from the time the display is seen again.
+constexpr int HIDDEN_WAIT_MILLIS = 100;
 void WaitWhileHidden();
 // The end of a frame after it was drawn: the clock-wrap rule, a requested
 // driver switch and reaping finished sounds.
