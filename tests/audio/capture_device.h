@@ -39,7 +39,6 @@ class capturedevice final : public audiodevice {
   uint64_t played = 0;
   position where = position::known;
   int written = 0;  // fragments handed over
-  bool reopensFail = false;
 
  protected:
   position PlayPosition(uint64_t& play) override {
@@ -51,13 +50,7 @@ class capturedevice final : public audiodevice {
     ++written;
     return true;
   }
-  bool Reopen() override {
-    if (reopensFail) return false;
-    where = position::known;
-    played = writePosition = 0;
-    Fill(0);
-    return true;
-  }
+  bool Reopen() override { return false; }
 
  private:
   std::vector<int16_t> fragment_ = std::vector<int16_t>(MIX_FRAGMENT);
