@@ -3,19 +3,16 @@
 // on the screen after a flip, in full screen (also after the device was lost
 // to another window and given back), in a window of its own and in a window
 // it was attached to; surfaces lost without a change of focus come back, and
-// a display that cannot be made leaves nothing behind. Wine loses no surface
-// by itself: a forwarding primary surface and a recording device in front of
-// Wine's own answer the calls that fail.
+// a display that cannot be made leaves nothing behind.
 
 #include "graphics/dx7/dx7_display.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+#include <cstring>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "graphics/display/graphics.h"
 #include "graphics/draw2d/draw_primitives.h"
@@ -24,8 +21,6 @@
 #include "graphics/dx7/dx7_draw.h"
 #include "runtime/runtime_error.h"
 #include "system/system_driver.h"
-#include "tests/graphics/dx7_fake_device.h"
-#include "tests/graphics/dx7_forwarding_surface.h"
 #include "tests/graphics/win32_screen.h"
 #include "tests/system/win32_test_input.h"
 
@@ -82,33 +77,50 @@ struct DeviceRecorder : TDX7DeviceListener {
   int lost = 0, restored = 0;
 };
 
-// Puts a forwarding primary surface and a recording device in front of each
-// that Wine makes for the context, or refuses to make them.
-struct Interposer : TDX7Factory {
-  HRESULT CreateSurface(IDirectDraw7& directDraw, DDSURFACEDESC2& desc,
-                        IDirectDrawSurface7** surface) override {
-    const bool primary = desc.ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE;
-    if (primary && refuse == "CreateSurface") return DDERR_OUTOFVIDEOMEMORY;
-    const HRESULT result = TDX7Factory::CreateSurface(directDraw, desc, surface);
-    if (FAILED(result) || !primary) return result;
-    primaries.push_back(std::make_unique<ForwardingSurface>(*surface));
-    *surface = primaries.back().get();
-    return result;
-  }
+// Makes no device while told to refuse, and notes being asked then.
+struct Refuser : TDX7Factory {
   HRESULT CreateDevice(IDirect3D7& direct3D, REFCLSID type, IDirectDrawSurface7* target,
                        IDirect3DDevice7** device) override {
-    if (refuse == "CreateDevice") return DDERR_OUTOFVIDEOMEMORY;
-    const HRESULT result = TDX7Factory::CreateDevice(direct3D, type, target, device);
-    if (FAILED(result)) return result;
-    devices.push_back(std::make_unique<FakeD3DDevice>());
-    devices.back()->inner = *device;
-    *device = devices.back().get();
-    return result;
+    if (!refuse) return TDX7Factory::CreateDevice(direct3D, type, target, device);
+    refused = true;
+    return DDERR_OUTOFVIDEOMEMORY;
+  }
+  bool refuse = false, refused = false;
+};
+
+// The next call of one method of one of Wine's objects answers `failure`
+// without reaching Wine: the object gets a copy of its method table with that
+// method changed, and its own back at the call, or when this goes uncalled.
+// One at a time.
+struct FailNextCall {
+  template <class Interface, class... Args>
+  FailNextCall(Interface* object, HRESULT (STDMETHODCALLTYPE Interface::*method)(Args...),
+               HRESULT failure)
+      : self(reinterpret_cast<void***>(object)), own(*self), failure(failure) {
+    std::memcpy(table, own, sizeof table);
+    // A pointer to a virtual method holds 1 + its offset in the table (GCC's ABI).
+    std::ptrdiff_t offset;
+    std::memcpy(&offset, &method, sizeof offset);
+    table[(offset - 1) / sizeof(void*)] = reinterpret_cast<void*>(&Answer<Args...>);
+    *self = table;
+    armed = this;
+  }
+  ~FailNextCall() {
+    if (!called) *self = own;
+  }
+  template <class... Args>
+  static HRESULT STDMETHODCALLTYPE Answer(void*** object, Args...) {
+    armed->called = true;
+    *object = armed->own;
+    return armed->failure;
   }
 
-  std::string refuse;  // "CreateSurface" (the primary), "CreateDevice" or none
-  std::vector<std::unique_ptr<ForwardingSurface>> primaries;
-  std::vector<std::unique_ptr<FakeD3DDevice>> devices;
+  static inline FailNextCall* armed = nullptr;
+  void*** self;
+  void** own;
+  HRESULT failure;
+  bool called = false;
+  void* table[49];  // as many as IDirectDrawSurface7 and IDirect3DDevice7 have
 };
 
 // A frame: cleared to the background, a yellow square at (10, 10) and the
@@ -152,7 +164,7 @@ class Dx7DisplayTest : public testing::Test {
     picture = Picture();
     image = LoadImageFrom(picture, 0);
     SetImageAnchor(image, 0, 0);
-    directFactory = Context().factory;
+    directFactory = std::exchange(Context().factory, &refuser);
   }
 
   void TearDown() override {
@@ -161,33 +173,15 @@ class Dx7DisplayTest : public testing::Test {
     Context().factory = directFactory;
   }
 
-  // Opens a full-screen display, or a window of 200 x 150, made through the
-  // interposer.
-  void Open(bool fullScreen) {
-    Context().factory = &interposer;
+  // Opens a full-screen display, or a window of 200 x 150, and shows a frame
+  // in it; where its client area is on the screen.
+  POINT OpenAndShow(bool fullScreen) {
     OpenDisplay(fullScreen ? 800 : 200, fullScreen ? 600 : 150, fullScreen ? 32 : 0, 0,
                 DF_BACKBUFFER);
-  }
-
-  // Where the display's client area is on the screen.
-  POINT Origin() {
     POINT origin{0, 0};
     ClientToScreen(DisplayWindow(), &origin);
+    if (CurrentDisplay()) DrawAndShow({60, 60, 60}, origin.x, origin.y);
     return origin;
-  }
-
-  // Frames as the game runs them, until the screen shows one: none while
-  // the display is hidden, when it waits for messages instead.
-  bool PlayUntilShown(Rgb background, POINT origin) {
-    return PumpUntil([&] {
-      if (IsDisplayHidden()) {
-        WaitEventsFor(50);
-        return false;
-      }
-      DrawScene(image, background);
-      FlipDisplay(0);
-      return ScreenAt(origin.x + 8, origin.y + 8) == background;
-    });
   }
 
   // Draws a frame on the background, reads it back from the back buffer, and
@@ -213,12 +207,12 @@ class Dx7DisplayTest : public testing::Test {
   Ref<TPixmap> picture;
   Ref<TImage> image;
   DeviceRecorder recorder;  // told until the display closes
-  Interposer interposer;
+  Refuser refuser;
   TDX7Factory* directFactory = nullptr;
 };
 
 TEST_F(Dx7DisplayTest, FullScreenLosesTheDeviceWithTheFocusAndDrawsAgainWithTheSameTextures) {
-  Open(true);
+  OpenDisplay(800, 600, 32, 0, DF_BACKBUFFER);
   ASSERT_TRUE(CurrentDisplay());
   const HWND window = DisplayWindow();
   ASSERT_TRUE(window);
@@ -239,23 +233,21 @@ TEST_F(Dx7DisplayTest, FullScreenLosesTheDeviceWithTheFocusAndDrawsAgainWithTheS
   DeviceRecorder late;
   EXPECT_FALSE(Context().SetListener(&late)) << "no device while it is lost";
 
-  // Hidden, the display presents nothing and touches no surface.
+  // Hidden, the game's loop waits: presenting flips no lost surface.
   EXPECT_EQ(IsDisplayHidden(), 1);
-  const size_t primaryCalls = interposer.primaries.back()->calls.size();
-  const size_t deviceCalls = interposer.devices.back()->calls.size();
-  for (int i = 0; i < 3; i++) FlipDisplay(0);
-  EXPECT_EQ(interposer.primaries.back()->calls.size(), primaryCalls);
-  EXPECT_EQ(interposer.devices.back()->calls.size(), deviceCalls);
+  {
+    FailNextCall flip(Context().primarySurface, &IDirectDrawSurface7::Flip, DD_OK);
+    for (int i = 0; i < 3; i++) FlipDisplay(0);
+    EXPECT_FALSE(flip.called);
+  }
 
-  const int regained = ClockMillis();
   ShowWindow(window, SW_RESTORE);
   SetForegroundWindow(window);
   SetFocus(window);
-  EXPECT_TRUE(PlayUntilShown({0, 128, 0}, {0, 0})) << "no frame shown after the focus came back";
-  std::printf("From the focus regained to a frame shown: %d ms\n",
-              MillisSince(regained, ClockMillis()));
-  EXPECT_TRUE(!IsIconic(window) && GetFocus() == window);
-  EXPECT_EQ(recorder.restored, 1);
+  EXPECT_TRUE(PumpUntil([&] {
+    return !IsDisplayHidden() && GetFocus() == window && recorder.restored == 1;
+  })) << "restored "
+      << recorder.restored;
   EXPECT_FALSE(Context().state & DX7_LOST);
   EXPECT_EQ(late.lost + late.restored, 0) << "a listener is not kept while the device is lost";
   DestroyWindow(other);
@@ -322,83 +314,57 @@ TEST_F(Dx7DisplayTest, AnAttachedDisplayPresentsIntoItsWindowsClientArea) {
 }
 
 TEST_F(Dx7DisplayTest, SurfacesLostWithoutAFocusChangeComeBackAndTheNextFramesShow) {
-  // Where Restore cannot bring the surfaces back (DDERR_WRONGMODE, after a
-  // change of mode) they are made anew with a new device, which gets the
-  // driver's whole state; while that fails, the display is hidden.
-  const struct {
-    const char* call;
-    bool fullScreen;
-    HRESULT restore;
-  } cases[] = {
-      {"BeginScene", true, DD_OK},     {"EndScene", true, DDERR_WRONGMODE},
-      {"Flip", true, DDERR_WRONGMODE}, {"BeginScene", false, DDERR_WRONGMODE},
-      {"EndScene", false, DD_OK},      {"Blt", false, DD_OK},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.call) + (c.fullScreen ? " in full screen" : " in a window") +
-                 (c.restore == DD_OK ? ", restored" : ", made anew"));
-    Open(c.fullScreen);
+  // In full screen, Wine loses every surface when the mode is set, even to
+  // the one it is in, and Flip says so: Restore brings them back. In a window
+  // Wine reports no loss, so EndScene says it, and Restore refuses as after a
+  // change of mode: they are made anew, with a new device that gets the
+  // driver's whole state. While no device can be made the display is hidden.
+  for (const bool fullScreen : {true, false}) {
+    SCOPED_TRACE(fullScreen ? "restored in full screen" : "made anew in a window");
+    const POINT origin = OpenAndShow(fullScreen);
     ASSERT_TRUE(CurrentDisplay());
-    const POINT origin = Origin();
-    DrawAndShow({60, 60, 60}, origin.x, origin.y);
     const Ref<TImageFrame> texture = image->Frame(0);
 
-    const bool scene = std::string(c.call).ends_with("Scene");
-    auto& script =
-        scene ? interposer.devices.back()->failOnce : interposer.primaries.back()->failOnce;
-    script[c.call] = DDERR_SURFACELOST;
-    if (c.restore != DD_OK) {
-      interposer.primaries.back()->failOnce["Restore"] = c.restore;
-      interposer.refuse = "CreateDevice";
-    }
-    // What is printed is read back afterwards: nothing is checked meanwhile.
     testing::internal::CaptureStdout();
-    DrawScene(image, {0, 128, 0});
-    FlipDisplay(0);
-    int hiddenWithoutDevice = 1;
-    if (c.restore != DD_OK) {
-      hiddenWithoutDevice = IsDisplayHidden();
-      // Drawn meanwhile, a frame goes nowhere.
-      DrawScene(image, {0, 128, 0});
+    if (fullScreen) {
+      Context().directDraw->SetDisplayMode(800, 600, 32, 0, 0);
       FlipDisplay(0);
-      interposer.refuse.clear();
+    } else {
+      FailNextCall endScene(Context().device, &IDirect3DDevice7::EndScene, DDERR_SURFACELOST);
+      FlipDisplay(0);
+      FailNextCall restore(Context().primarySurface, &IDirectDrawSurface7::Restore,
+                           DDERR_WRONGMODE);
+      refuser.refuse = true;
+      EXPECT_TRUE(IsDisplayHidden() && refuser.refused) << "hidden, being made anew";
+      DrawScene(image, {0, 128, 0});  // with no device, drawn nowhere
+      FlipDisplay(0);
+      refuser.refuse = false;
     }
-    const int hidden = IsDisplayHidden();
+    EXPECT_EQ(IsDisplayHidden(), 0);
     std::string printed = testing::internal::GetCapturedStdout();
     std::erase(printed, '\r');
-    EXPECT_EQ(hiddenWithoutDevice, 1);
-    EXPECT_EQ(hidden, 0);
     EXPECT_EQ(printed, "device lost!\ndevice restored!\n");
     DrawAndShow({0, 0, 128}, origin.x, origin.y);
-    EXPECT_FALSE(Context().Lost());
     EXPECT_EQ(image->Frame(0), texture);
     CloseOpenedDisplay();
   }
 }
 
-TEST_F(Dx7DisplayTest, ADisplayWhoseSurfacesCannotBeMadeLeavesNothingBehind) {
-  // Nor is DirectDraw a driver at all where it makes no Direct3D device.
-  Context().factory = &interposer;
-  interposer.refuse = "CreateDevice";
-  EXPECT_FALSE(Context().CanMakeDevice());
+TEST_F(Dx7DisplayTest, ADisplayWhoseDeviceCannotBeMadeLeavesNothingBehind) {
+  for (const bool fullScreen : {true, false}) {
+    SCOPED_TRACE(fullScreen ? "full screen" : "window");
+    refuser.refuse = true;
+    // Nor is DirectDraw a driver at all where it makes no Direct3D device.
+    EXPECT_FALSE(Context().CanMakeDevice());
+    EXPECT_THROW(OpenAndShow(fullScreen), RuntimeError);
+    EXPECT_FALSE(CurrentDisplay());
+    EXPECT_FALSE(DisplayWindow());
+    EXPECT_EQ(Context().state, DX7_CLOSED);
 
-  for (const char* refused : {"CreateSurface", "CreateDevice"}) {
-    for (const bool fullScreen : {true, false}) {
-      SCOPED_TRACE(std::string(refused) + (fullScreen ? " in full screen" : " in a window"));
-      interposer.refuse = refused;
-      EXPECT_THROW(Open(fullScreen), RuntimeError);
-      EXPECT_FALSE(CurrentDisplay());
-      EXPECT_FALSE(DisplayWindow());
-      EXPECT_EQ(Context().state, DX7_CLOSED);
-
-      // The same driver makes the next one.
-      interposer.refuse.clear();
-      Open(fullScreen);
-      ASSERT_TRUE(CurrentDisplay());
-      const POINT origin = Origin();
-      DrawAndShow({60, 60, 60}, origin.x, origin.y);
-      CloseOpenedDisplay();
-    }
+    refuser.refuse = false;
+    OpenAndShow(fullScreen);
+    EXPECT_TRUE(CurrentDisplay()) << "the same driver makes the next one";
+    CloseOpenedDisplay();
   }
 }
 
