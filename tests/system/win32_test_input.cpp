@@ -17,10 +17,12 @@ using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
 // Wine runs a Unix program named by its path on drive Z:, but gives no
-// process handle to wait on: the shell writes the exit status to a file.
+// process handle to wait on: the shell writes the exit status to a file
+// (named by the time too: a process of another Wine prefix may have this id).
 std::string StatusFile() {
   static int count = 0;
-  return "/tmp/zorp-host-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+  return "/tmp/zorp-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(GetTickCount64()) + "-" + std::to_string(++count);
 }
 
 std::string OnDriveZ(std::string path) {
@@ -197,8 +199,8 @@ bool RunOnHost(const std::string& command) {
                       &process)) {
     return false;
   }
-  if (process.hProcess) CloseHandle(process.hProcess);
-  if (process.hThread) CloseHandle(process.hThread);
+  // Nothing to close: the thread handle Wine gives back for a Unix program is
+  // none of its own (closing it once closed stdout).
   const std::string file = OnDriveZ(status);
   if (!WaitUntil([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
     return false;
