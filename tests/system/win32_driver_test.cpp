@@ -17,7 +17,6 @@
 #include "system/system_driver.h"
 #include "system/win32/win32_translate.h"
 #include "tests/system/event_record.h"
-#include "tests/system/win32_screen_mode.h"
 #include "tests/system/win32_test_input.h"
 
 namespace {
@@ -54,6 +53,48 @@ HWND OpenWindow(int x, int y, int width, int height) {
 
 using Events = std::vector<std::string>;
 
+// Key messages made up as Windows sends them, with the keyboard state that
+// GetKeyState reads set to match: no window or typing needed.
+TEST(Win32Translate, KeyMessagesGiveTheirSidesAndDropAutoRepeat) {
+  StartSystem();
+  InsertHook(EventHookId(), Record, nullptr, 0);
+  constexpr LPARAM EXT = 1 << 24, REP = 1 << 30;
+  auto key = [](int scan, LPARAM flags = 0) { return 1 | (LPARAM(scan) << 16) | flags; };
+  enum : unsigned { LS = 1, RS = 2, LC = 4, RC = 8 };  // from VK_LSHIFT on
+  const struct {
+    UINT message;
+    WPARAM vk;
+    LPARAM lParam;
+    unsigned held;  // the sides down once Windows has sent it
+    Events events;
+  } steps[] = {
+      {WM_KEYDOWN, 'A', key(0x1E), 0, {"KeyDown 65"}},
+      {WM_KEYDOWN, 'A', key(0x1E, REP), 0, {}},
+      {WM_KEYDOWN, VK_SHIFT, key(0x2A), LS, {"KeyDown 160"}},
+      // Marked as a repeat, since a Shift was down already.
+      {WM_KEYDOWN, VK_SHIFT, key(0x36, REP), LS | RS, {"KeyDown 161"}},
+      {WM_KEYDOWN, VK_SHIFT, key(0x36, REP), LS | RS, {}},
+      // Windows sent nothing as the left one was let go.
+      {WM_KEYUP, VK_SHIFT, key(0x36, REP), 0, {"KeyUp 160", "KeyUp 161"}},
+      {WM_KEYDOWN, VK_SHIFT, key(0x36, EXT), RS, {"KeyDown 161"}},
+      // The Shift let go while the window was not told.
+      {WM_KEYDOWN, VK_CONTROL, key(0x1D), LC, {"KeyUp 161", "KeyDown 162"}},
+      {WM_KEYDOWN, VK_CONTROL, key(0x1D, EXT | REP), LC | RC, {"KeyDown 163"}},
+      {WM_KEYUP, VK_CONTROL, key(0x1D, REP), RC, {"KeyUp 162"}},
+      {WM_KEYUP, VK_CONTROL, key(0x1D, EXT | REP), 0, {"KeyUp 163"}},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    BYTE state[256] = {};
+    for (int side = 0; side < 6; ++side)
+      state[VK_LSHIFT + side] = steps[i].held >> side & 1 ? 0x80 : 0;
+    SetKeyboardState(state);
+    seen.clear();
+    TranslateWindowMessage(nullptr, steps[i].message, steps[i].vk, steps[i].lParam, nullptr);
+    EXPECT_EQ(seen, steps[i].events) << "step " << i;
+  }
+  RemoveHook(EventHookId(), Record);
+}
+
 class Win32DriverTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -78,7 +119,7 @@ class Win32DriverTest : public testing::Test {
   }
 
   static std::string Keys(const std::vector<int>& keycodes) {
-    std::string keys = "key --delay 0";
+    std::string keys = "key";
     for (int keycode : keycodes) keys += " " + std::to_string(keycode);
     return keys;
   }
@@ -107,12 +148,8 @@ TEST_F(Win32DriverTest, ModifiersHeldAreInEveryEventIncludingTheirOwn) {
 }
 
 TEST_F(Win32DriverTest, AHeldKeyIsPressedOnceAndTypesRepeatedly) {
-  ASSERT_TRUE(TypeInput("keydown 38"));
-  // Past the auto-repeat delay; else pressed again while down, as the
-  // keyboard's auto-repeat does.
-  if (!HeldKeysRepeat()) {
-    ASSERT_TRUE(TypeInput("keydown 38 keydown 38"));
-  }
+  // Pressed again while down, as the keyboard's auto-repeat does.
+  ASSERT_TRUE(TypeInput("keydown 38 keydown 38 keydown 38"));
   const bool repeated = PumpUntil([] { return Typed().size() >= 3; });
   ASSERT_TRUE(TypeInput("keyup 38"));
   ASSERT_TRUE(repeated) << testing::PrintToString(seen);
@@ -192,30 +229,14 @@ TEST_F(Win32DriverTest, AnEndingSessionRunsTheExitActionsAndEndsTheProgram) {
   // A session that goes on after all changes nothing.
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);
   EXPECT_TRUE(IsWindow(window));
-  // The program had changed the screen's mode; the desktop gets its own
-  // back.
-  const OtherScreenMode other;
   EXPECT_EXIT(
       {
         AddExitAction([] { std::fputs("saved", stderr); });
-        if (other.width && !other.Set()) std::exit(2);
         SendMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
         std::fputs(" and went on", stderr);
         std::exit(1);
       },
       testing::ExitedWithCode(0), "^saved$");
-  EXPECT_FALSE(other.IsSet());
-}
-
-TEST_F(Win32DriverTest, TheDesktopHasItsModeBackBeforeARunTimeErrorIsShown) {
-  const OtherScreenMode other;
-  if (!other.width) GTEST_SKIP() << "The screen has one mode only";
-  ASSERT_TRUE(other.Set());
-  static std::string modeShown;
-  SetErrorNotice([](const String&) { modeShown = ScreenModeNow(); });
-  ReportRuntimeError("Failed to load graphics!");
-  SetErrorNotice(nullptr);
-  EXPECT_EQ(modeShown, other.desktop);
 }
 
 TEST_F(Win32DriverTest, TheScreenIsKeptAwakeWhileAsked) {

@@ -1,8 +1,7 @@
 #pragma once
 // Input for the Windows window tests, typed as a keyboard and a mouse would:
 // under Wine through the X server that Wine draws on (xdotool sends raw
-// keycodes and pointer actions through XTEST), on Windows itself with
-// SendInput.
+// keycodes and pointer actions through XTEST), on Windows with SendInput.
 
 #include <windows.h>
 
@@ -10,34 +9,23 @@
 #include <functional>
 #include <string>
 
-// Whether the tests run under Wine.
+// Whether the tests run under Wine, the only place where they can type
+// through an X server.
 bool RunningUnderWine();
-// Whether windows can be shown and typed to: under Wine (on its X server),
-// or on a Windows desktop that takes input, which a service's session or a
-// locked screen does not. The window tests skip without one.
+// Whether windows can be shown and typed to: under Wine, or on a Windows
+// desktop that takes input (not a service's, nor a locked screen).
 bool HasInteractiveDesktop();
-// Runs a command of the Unix system under Wine (through /bin/sh) and waits
-// until it has finished; false when it could not run or failed, and always
-// on Windows itself.
+// Runs a Unix shell command under Wine and waits until it has finished;
+// false when it could not run or failed.
 bool RunOnHost(const std::string& command);
-// Runs "xdotool ARGS" on the Unix side (see RunOnHost).
-bool XdoTool(const std::string& args);
-// Types to the window in the foreground, in xdotool's words: "key",
-// "keydown" and "keyup" with X keycodes (see XKEY_ below) or the names
-// Return, Escape and Tab; "mousemove X Y" on the screen; "mousedown",
-// "mouseup" and "click" with xdotool's buttons (1 left, 2 middle, 3 right,
-// 4 and 5 a wheel notch forward and back). Under Wine xdotool types it (or
-// SendInput when ZORP_TEST_INPUT is "sendinput", to try the Windows way
-// there); on Windows SendInput does. False when it could not be typed.
+// Types to the foreground window in xdotool's words (X keycodes, Return and
+// Escape by name, buttons 1 to 5): by xdotool under Wine unless
+// ZORP_TEST_INPUT is "sendinput", else by SendInput (moves by SetCursorPos);
+// false when not typed.
 bool TypeInput(const std::string& actions);
-// Whether a key held down by TypeInput repeats by itself: the X server
-// repeats it, Windows repeats only a real keyboard's keys (TypeInput then
-// presses it again).
-bool HeldKeysRepeat();
-// Makes window the foreground window with the keyboard focus, as a click on
-// it would; false when it did not get it.
+// Makes window the foreground window with the keyboard focus, or false.
 bool FocusWindow(HWND window);
-// The X window Wine shows a window in (0 on Windows).
+// The X window Wine shows a window in.
 uintptr_t XWindowOf(HWND window);
 // Pumps the system driver until done() holds; false after timeoutMillis.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMillis = 10000);
@@ -55,11 +43,9 @@ enum : int {
   XKEY_LCONTROL = 37,
   XKEY_LSHIFT = 50,
   XKEY_Z = 52,
-  XKEY_X = 53,
   XKEY_N = 57,
   XKEY_RSHIFT = 62,
   XKEY_LALT = 64,
-  XKEY_SPACE = 65,
   XKEY_F4 = 70,
   XKEY_RCONTROL = 105,
   XKEY_RALT = 108,
